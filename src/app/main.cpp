@@ -1,0 +1,71 @@
+#include "aboutwindow.h"
+#include "alarmwindow.h"
+#include "entryeditor.h"
+#include "exitsignals.h"
+#include "guard.h"
+#include "icons.h"
+#include "instancelock.h"
+#include "mainwindow.h"
+#include "opacitydialog.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSessionManager>
+
+#include <memory>
+#include <vector>
+
+using namespace vellaro;
+
+int main(int argc, char *argv[])
+{
+    // A second start ends at once, before anything is shown, and leaves the first alone.
+    FileInstanceLock instanceLock;
+    if (!instanceLock.tryAcquire())
+        return 0;
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("vellaro"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setWindowIcon(programIcon());
+
+    const QString exeDir = QCoreApplication::applicationDirPath() + QDir::separator();
+    ProfileFile settings(exeDir + QStringLiteral("Vellaro.ini"));
+    SystemClock clock;
+    LocaleFormats formats = LocaleFormats::fromLocale(QLocale::system());
+    FormContext context{exeDir + QStringLiteral("List.ul1"), &settings,
+                        QFileInfo(QCoreApplication::applicationFilePath()).fileName(), &clock,
+                        &formats};
+
+    // Logout, shutdown and termination signals take the same way out as the exit command.
+    ExitSignals exitSignals;
+    QObject::connect(&exitSignals, &ExitSignals::exitRequested, &app, [] { QApplication::quit(); });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &app,
+                     [](QSessionManager &) { QApplication::quit(); });
+
+    // The windows, in creation order; they are destroyed in the reverse order.
+    std::vector<std::unique_ptr<TBaseForm>> forms;
+    auto create = [&](auto *form) {
+        forms.emplace_back(form);
+        form->DoCreate();
+        return form;
+    };
+    TForm1 *mainWindow = create(new TForm1(context));
+    TForm2 *about = create(new TForm2(context));
+    create(new TForm3(context));
+    create(new TForm4(context));
+    create(new TOpacitySetForm(context));
+    mainWindow->setAboutWindow(about);
+
+    mainWindow->show();
+
+    QApplication::exec();
+
+    while (!forms.empty()) {
+        TBaseForm *form = forms.back().get();
+        guarded([form] { form->DoDestroy(); });
+        forms.pop_back();
+    }
+    return 0;
+}

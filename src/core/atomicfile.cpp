@@ -1,0 +1,98 @@
+#include "atomicfile.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vellaro {
+
+namespace {
+
+mode_t newFileMode()
+{
+    // Single-threaded program: reading the umask by setting it back is safe here.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+int fail(int fd, const QByteArray &tempName)
+{
+    const int err = errno ? errno : EIO;
+    if (fd >= 0)
+        ::close(fd);
+    ::unlink(tempName.constData());
+    return err;
+}
+
+} // namespace
+
+int writeFileAtomically(const QString &path, QByteArrayView data)
+{
+    QString target = path;
+    const QFileInfo info(path);
+    if (info.isSymLink()) {
+        const QString resolved = info.symLinkTarget();
+        if (!resolved.isEmpty())
+            target = resolved;
+    }
+    const QByteArray nativeTarget = QFile::encodeName(target);
+
+    struct stat st {};
+    mode_t mode = newFileMode();
+    if (::stat(nativeTarget.constData(), &st) == 0) {
+        if (S_ISDIR(st.st_mode))
+            return EISDIR;
+        mode = st.st_mode & 07777;
+    }
+
+    const QFileInfo targetInfo(target);
+    QByteArray tempName = QFile::encodeName(targetInfo.absolutePath() + QStringLiteral("/.") +
+                                            targetInfo.fileName() + QStringLiteral(".XXXXXX"));
+    errno = 0;
+    const int fd = ::mkostemp(tempName.data(), O_CLOEXEC);
+    if (fd < 0)
+        return errno ? errno : EIO;
+
+    if (::fchmod(fd, mode) != 0)
+        return fail(fd, tempName);
+
+    const char *p = data.data();
+    qsizetype left = data.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, p, static_cast<size_t>(left));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return fail(fd, tempName);
+        }
+        if (written == 0) {
+            errno = ENOSPC;
+            return fail(fd, tempName);
+        }
+        p += written;
+        left -= written;
+    }
+    if (::fsync(fd) != 0)
+        return fail(fd, tempName);
+    if (::close(fd) != 0)
+        return fail(-1, tempName);
+    if (::rename(tempName.constData(), nativeTarget.constData()) != 0)
+        return fail(-1, tempName);
+
+    // Make the rename itself durable; a failure here no longer risks the data.
+    const int dirFd = ::open(QFile::encodeName(targetInfo.absolutePath()).constData(),
+                             O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return 0;
+}
+
+} // namespace vellaro

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+
+namespace vellaro {
+
+// Replaces a file's whole content so that, whatever happens (a full disk, a crash, a kill in the
+// middle), the file holds either its old content or the new one: the data goes to a temporary
+// file beside it, is flushed to disk, and then renamed over it. A symbolic link is followed and
+// its target replaced; the old file's permissions are kept.
+// Returns 0 on success, otherwise the errno of the step that failed (nothing is changed then).
+int writeFileAtomically(const QString &path, QByteArrayView data);
+
+} // namespace vellaro

@@ -1,0 +1,167 @@
+#include "reminderlistmodel.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace vellaro {
+
+ReminderListModel::ReminderListModel(QObject *parent) : QAbstractTableModel(parent) {}
+
+int ReminderListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+}
+
+int ReminderListModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : kColumnCount;
+}
+
+QVariant ReminderListModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_rows.size())
+        return {};
+    const ReminderEntry &e = m_rows.at(index.row());
+    const int column = index.column();
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        if (column == 0)
+            return e.name;
+        if (column - 1 < e.details.size())
+            return e.details.at(column - 1);
+        return QString();
+    case Qt::DecorationRole:
+        return column == 0 ? m_decoration : QVariant();
+    default:
+        return {};
+    }
+}
+
+bool ReminderListModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (role != Qt::EditRole || !index.isValid() || index.column() != 0)
+        return false;
+    setName(index.row(), value.toString());
+    return true;
+}
+
+Qt::ItemFlags ReminderListModel::flags(const QModelIndex &index) const
+{
+    Qt::ItemFlags f = QAbstractTableModel::flags(index);
+    if (index.isValid() && index.column() == 0)
+        f |= Qt::ItemIsEditable;
+    return f;
+}
+
+QVariant ReminderListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    switch (section) {
+    case 0:
+        return QStringLiteral("Име:");
+    case 1:
+        return QStringLiteral("Дата:");
+    case 2:
+        return QStringLiteral("Час:");
+    case 3:
+        return QStringLiteral("Осведомяване за:");
+    default:
+        return {};
+    }
+}
+
+void ReminderListModel::resort()
+{
+    const int n = static_cast<int>(m_rows.size());
+    std::vector<int> order(static_cast<size_t>(n));
+    std::iota(order.begin(), order.end(), 0);
+    const int column = m_sortColumn;
+    std::stable_sort(order.begin(), order.end(), [this, column](int a, int b) {
+        return compareEntries(m_rows.at(a), m_rows.at(b), column) < 0;
+    });
+    if (std::is_sorted(order.begin(), order.end()))
+        return;
+
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<int> newRowOf(static_cast<size_t>(n));
+    ReminderEntries sorted;
+    sorted.reserve(n);
+    for (int i = 0; i < n; ++i) {
+        newRowOf[static_cast<size_t>(order[static_cast<size_t>(i)])] = i;
+        sorted.append(std::move(m_rows[order[static_cast<size_t>(i)]]));
+    }
+    m_rows = std::move(sorted);
+
+    const QModelIndexList from = persistentIndexList();
+    QModelIndexList to;
+    to.reserve(from.size());
+    for (const QModelIndex &idx : from)
+        to.append(index(newRowOf[static_cast<size_t>(idx.row())], idx.column()));
+    changePersistentIndexList(from, to);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void ReminderListModel::setEntries(ReminderEntries entries)
+{
+    beginResetModel();
+    m_rows = std::move(entries);
+    const int column = m_sortColumn;
+    std::stable_sort(m_rows.begin(), m_rows.end(),
+                     [column](const ReminderEntry &a, const ReminderEntry &b) {
+                         return compareEntries(a, b, column) < 0;
+                     });
+    endResetModel();
+}
+
+int ReminderListModel::addEntry(ReminderEntry entry)
+{
+    const int column = m_sortColumn;
+    const auto at = std::upper_bound(m_rows.begin(), m_rows.end(), entry,
+                                     [column](const ReminderEntry &a, const ReminderEntry &b) {
+                                         return compareEntries(a, b, column) < 0;
+                                     });
+    const int row = static_cast<int>(at - m_rows.begin());
+    beginInsertRows({}, row, row);
+    m_rows.insert(row, std::move(entry));
+    endInsertRows();
+    return row;
+}
+
+int ReminderListModel::setName(int row, const QString &name)
+{
+    const QString safe = sanitizedName(name);
+    if (row < 0 || row >= m_rows.size() || m_rows[row].name == safe)
+        return row;
+    m_rows[row].name = safe;
+    const QModelIndex changed = index(row, 0);
+    emit dataChanged(changed, changed);
+
+    QPersistentModelIndex tracker(changed);
+    resort();
+    return tracker.row();
+}
+
+void ReminderListModel::setDetail(int row, int detail, const QString &text)
+{
+    if (row < 0 || row >= m_rows.size() || detail < 0)
+        return;
+    QStringList &details = m_rows[row].details;
+    while (details.size() <= detail)
+        details.append(QString());
+    details[detail] = sanitizedDetail(text);
+    const int column = std::min(detail + 1, kColumnCount - 1);
+    emit dataChanged(index(row, column), index(row, column));
+}
+
+void ReminderListModel::removeEntry(int row)
+{
+    if (row < 0 || row >= m_rows.size())
+        return;
+    beginRemoveRows({}, row, row);
+    m_rows.removeAt(row);
+    endRemoveRows();
+}
+
+} // namespace vellaro

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "reminderentry.h"
+
+#include <QAbstractTableModel>
+
+namespace vellaro {
+
+// The main window's list: the only store of reminders for the whole run. Rows stand in the
+// order of the current sort column (ascending, ordinal); the list file is written in this order.
+class ReminderListModel final : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kColumnCount = 4;
+
+    explicit ReminderListModel(QObject *parent = nullptr);
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+    const ReminderEntries &entries() const { return m_rows; }
+    const ReminderEntry &entry(int row) const { return m_rows.at(row); }
+
+    int sortColumn() const { return m_sortColumn; }
+    void setSortColumn(int column) { m_sortColumn = column; }
+    // Re-sorts by the current sort column; selections and other persistent indexes follow rows.
+    void resort();
+
+    // Replaces every row and sorts once.
+    void setEntries(ReminderEntries entries);
+    void clear() { setEntries({}); }
+    // Inserts at the row's sorted place and returns its row.
+    int addEntry(ReminderEntry entry);
+    // Sets a row's name; a different name re-sorts the list. Returns the row's new position.
+    int setName(int row, const QString &name);
+    // Setting a detail does not re-sort. Missing details before it are added empty.
+    void setDetail(int row, int detail, const QString &text);
+    void removeEntry(int row);
+
+    // The picture every row shows (the window layer provides it; the model needs no GUI).
+    void setRowDecoration(const QVariant &decoration) { m_decoration = decoration; }
+
+private:
+    ReminderEntries m_rows;
+    int m_sortColumn = 0;
+    QVariant m_decoration;
+};
+
+} // namespace vellaro

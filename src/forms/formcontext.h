@@ -1,0 +1,23 @@
+#pragma once
+
+#include "clock.h"
+#include "localeformats.h"
+#include "profile.h"
+
+#include <QString>
+
+namespace vellaro {
+
+// What every window needs from outside: where its files are and the injected services. The
+// program fills it from the executable's location; tests point it at temporary folders. It
+// outlives every window.
+struct FormContext
+{
+    QString listPath;        // the reminder list file
+    ProfileFile *settings;   // the window settings file
+    QString opacitySection;  // the executable's file name, without directory
+    const Clock *clock;
+    LocaleFormats *formats;  // replaced when the user changes the regional settings
+};
+
+} // namespace vellaro

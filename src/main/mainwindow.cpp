@@ -1,0 +1,314 @@
+#include "mainwindow.h"
+
+#include "guard.h"
+#include "icons.h"
+#include "listfile.h"
+#include "listview.h"
+#include "reminderlistmodel.h"
+
+#include <QAbstractEventDispatcher>
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace vellaro {
+
+namespace {
+
+constexpr int kSaveIntervalMs = 600000;
+
+void setTextIfChanged(QLabel *label, const QString &text)
+{
+    if (label->text() != text)
+        label->setText(text);
+}
+
+void setWidthIfChanged(QLabel *label, int width)
+{
+    width = std::max(width, 0);
+    if (label->minimumWidth() != width || label->maximumWidth() != width)
+        label->setFixedWidth(width);
+}
+
+} // namespace
+
+TForm1::TForm1(FormContext &context, QWidget *parent) : TBaseForm(context, parent)
+{
+    setObjectName(QStringLiteral("TForm1"));
+    setWindowTitle(QStringLiteral("Vellaro - Версия 2.0"));
+    setWindowIcon(programIcon());
+    setDesignBounds(224, 190, 509, 344);
+
+    m_model = new ReminderListModel(this);
+    m_model->setObjectName(QStringLiteral("ListModel"));
+    m_model->setRowDecoration(imageList1Icon(3));
+
+    Action1 = makeAction("Action1", QStringLiteral("&Добавяне ..."),
+                         QStringLiteral("Добавяне на нов запис"), 0);
+    Action2 = makeAction("Action2", QStringLiteral("&Изтриване"),
+                         QStringLiteral("Изтриване на текущия запис"), 1);
+    Action4 = makeAction("Action4", QStringLiteral("&Редактиране ..."),
+                         QStringLiteral("Редактиране на всички данни за текущия запис"), 5);
+    Action3 = makeAction("Action3", QStringLiteral("И&зход"), QStringLiteral("Изход от програмата"),
+                         2);
+    Alpha = makeAction("Alpha", QStringLiteral("&Степен на прозрачност"),
+                       QStringLiteral("Процент на прозрачност"), 7);
+    aAbout = makeAction("aAbout", QStringLiteral("&About"),
+                        QStringLiteral("Показване на информация за приложението"), 4);
+    connect(Action2, &QAction::triggered, this, guardedSlot(this, &TForm1::Action2Execute));
+    connect(Action3, &QAction::triggered, this, guardedSlot(this, &TForm1::Action3Execute));
+    connect(aAbout, &QAction::triggered, this, guardedSlot(this, &TForm1::aAboutExecute));
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    buildMenuBar();
+    layout->setMenuBar(ActionMainMenuBar1);
+
+    ListView1 = new TListView(this);
+    ListView1->setObjectName(QStringLiteral("ListView1"));
+    ListView1->setModel(m_model);
+    layout->addWidget(ListView1, 1);
+    connect(ListView1->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            guardedSlot(this, &TForm1::ListView1ColumnClick));
+    connect(ListView1, &TListView::mouseDown, this, guardedSlot(this, &TForm1::ListView1MouseDown));
+
+    Status = new QStatusBar(this);
+    Status->setObjectName(QStringLiteral("Status"));
+    Status->setFixedHeight(19);
+    for (int i = 0; i < 3; ++i) {
+        m_panels[i] = new QLabel(Status);
+        m_panels[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        m_panels[i]->setTextFormat(Qt::PlainText);
+    }
+    // The hint panel takes what the other two leave; it must never widen the window itself.
+    m_panels[0]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_panels[0]->setMinimumWidth(0);
+    m_panels[0]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Status->addWidget(m_panels[0], 1);
+    Status->addWidget(m_panels[1]);
+    Status->addWidget(m_panels[2]);
+    layout->addWidget(Status);
+
+    buildContextMenu();
+
+    ModifiedTimer = new QTimer(this);
+    ModifiedTimer->setObjectName(QStringLiteral("ModifiedTimer"));
+    ModifiedTimer->setInterval(kSaveIntervalMs);
+    connect(ModifiedTimer, &QTimer::timeout, this, guardedSlot(this, &TForm1::ModifiedTimerTimer));
+
+    // Qt has no idle signal; the dispatcher announces each time the loop is about to wait.
+    if (auto *dispatcher = QAbstractEventDispatcher::instance())
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
+                guardedSlot(this, &TForm1::ApplicationEvents1Idle));
+
+    setFocusProxy(ListView1);
+    ListView1->setFocus();
+}
+
+TForm1::~TForm1() = default;
+
+QAction *TForm1::makeAction(const char *name, const QString &caption, const QString &hint,
+                            int image)
+{
+    auto *action = new QAction(imageList1Icon(image), caption, this);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setStatusTip(hint);
+    action->setToolTip(hint);
+    return action;
+}
+
+void TForm1::buildMenuBar()
+{
+    ActionMainMenuBar1 = new QMenuBar(this);
+    ActionMainMenuBar1->setObjectName(QStringLiteral("ActionMainMenuBar1"));
+    ActionMainMenuBar1->setNativeMenuBar(false);
+
+    QMenu *file = ActionMainMenuBar1->addMenu(QStringLiteral("&Файл"));
+    file->addAction(Action1);
+    file->addAction(Action2);
+    file->addAction(Action4);
+    file->addSeparator();
+    file->addAction(Action3);
+
+    QMenu *options = ActionMainMenuBar1->addMenu(QStringLiteral("&Настройки"));
+    options->addAction(Alpha);
+
+    // The Help entry carries a caption of its own; it still runs the About command.
+    QMenu *help = ActionMainMenuBar1->addMenu(QStringLiteral("&Помощ"));
+    QAction *about = help->addAction(aAbout->icon(), QStringLiteral("З&а програмата"));
+    about->setObjectName(QStringLiteral("aAboutItem"));
+    about->setStatusTip(aAbout->statusTip());
+    connect(about, &QAction::triggered, aAbout, &QAction::trigger);
+}
+
+void TForm1::buildContextMenu()
+{
+    ContextPopup = new QMenu(this);
+    ContextPopup->setObjectName(QStringLiteral("ContextPopup"));
+    ContextPopup->installEventFilter(this);
+
+    QAction *editName = ContextPopup->addAction(QStringLiteral("Редактиране на &името"));
+    editName->setObjectName(QStringLiteral("EditName1"));
+    editName->setStatusTip(QStringLiteral("Редактиране на името на текущия запис"));
+    connect(editName, &QAction::triggered, this, guardedSlot(this, &TForm1::EditName1Click));
+
+    QAction *remove = ContextPopup->addAction(QStringLiteral("&Изтриване"));
+    remove->setObjectName(QStringLiteral("EditDescription1"));
+    remove->setStatusTip(QStringLiteral("Изтриване на текущия запис"));
+    connect(remove, &QAction::triggered, this, guardedSlot(this, &TForm1::Action2Execute));
+
+    QAction *separator = ContextPopup->addSeparator();
+    separator->setObjectName(QStringLiteral("N1"));
+
+    QAction *edit = ContextPopup->addAction(QStringLiteral("&Редактиране ..."));
+    edit->setObjectName(QStringLiteral("Edit1"));
+    edit->setStatusTip(QStringLiteral("Редактиране на всички данни на текущия запис"));
+}
+
+int TForm1::SortColumn() const { return m_model->sortColumn(); }
+
+void TForm1::FormCreate()
+{
+    LoadList();
+    m_statusDate = m_context.clock->now().date();
+    m_statusDateText = m_context.formats->dateText(m_statusDate);
+    setTextIfChanged(m_panels[1], m_statusDateText);
+}
+
+void TForm1::LoadList()
+{
+    m_model->clear();
+    m_model->setEntries(listfile::load(m_context.listPath,
+                                       listfile::legacyCodePage(m_context.formats->locale())));
+}
+
+void TForm1::SaveList() { listfile::save(m_context.listPath, m_model->entries()); }
+
+void TForm1::DoDestroy()
+{
+    // The list matters more than window geometry: report its failure, then still keep the rest.
+    guarded([this] { SaveList(); });
+    TBaseForm::DoDestroy();
+}
+
+void TForm1::MarkChanged()
+{
+    if (!ModifiedTimer->isActive())
+        ModifiedTimer->start();
+}
+
+void TForm1::ModifiedTimerTimer()
+{
+    ModifiedTimer->stop();
+    SaveList();
+}
+
+void TForm1::ApplicationEvents1Idle()
+{
+    FillStatus();
+    const bool selected = selectedRow() >= 0;
+    if (Action2->isEnabled() != selected)
+        Action2->setEnabled(selected);
+    if (Action4->isEnabled() != selected)
+        Action4->setEnabled(selected);
+}
+
+void TForm1::FillStatus()
+{
+    const QDate today = m_context.clock->now().date();
+    if (today != m_statusDate || m_statusDateText.isEmpty()) {
+        m_statusDate = today;
+        m_statusDateText = m_context.formats->dateText(today);
+    }
+    setWidthIfChanged(m_panels[1], 44);
+    setTextIfChanged(m_panels[1], QStringLiteral("Днес е"));
+    setWidthIfChanged(m_panels[2], 100);
+    setTextIfChanged(m_panels[2], m_statusDateText);
+    if (const int width = std::max(Status->width() - 155, 0); m_panels[0]->maximumWidth() != width)
+        m_panels[0]->setMaximumWidth(width);
+    setTextIfChanged(m_panels[0], m_hint);
+}
+
+QString TForm1::statusPanelText(int panel) const
+{
+    return panel >= 0 && panel < 3 ? m_panels[panel]->text() : QString();
+}
+
+int TForm1::selectedRow() const
+{
+    const QModelIndexList rows = ListView1->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void TForm1::ListView1ColumnClick(int column)
+{
+    m_model->setSortColumn(column);
+    m_model->resort();
+}
+
+void TForm1::ListView1MouseDown(Qt::MouseButton button, QPoint globalPos)
+{
+    if (button == Qt::RightButton && selectedRow() >= 0)
+        ContextPopup->popup(globalPos);
+}
+
+void TForm1::Action2Execute()
+{
+    const int row = selectedRow();
+    if (row >= 0)
+        m_model->removeEntry(row);
+}
+
+void TForm1::Action3Execute() { QCoreApplication::quit(); }
+
+void TForm1::EditName1Click()
+{
+    const int row = selectedRow();
+    if (row >= 0)
+        ListView1->edit(m_model->index(row, 0));
+    MarkChanged();
+}
+
+void TForm1::aAboutExecute()
+{
+    if (!m_aboutWindow)
+        return;
+    m_aboutWindow->show();
+    m_aboutWindow->raise();
+    m_aboutWindow->activateWindow();
+}
+
+bool TForm1::event(QEvent *event)
+{
+    if (event->type() == QEvent::StatusTip) {
+        m_hint = static_cast<QStatusTipEvent *>(event)->tip();
+        return true;
+    }
+    return TBaseForm::event(event);
+}
+
+bool TForm1::eventFilter(QObject *watched, QEvent *event)
+{
+    // Pop-up menus are windows of their own, so their hints do not travel up to this one.
+    if (watched == ContextPopup && event->type() == QEvent::StatusTip)
+        m_hint = static_cast<QStatusTipEvent *>(event)->tip();
+    return TBaseForm::eventFilter(watched, event);
+}
+
+void TForm1::closeEvent(QCloseEvent *event)
+{
+    TBaseForm::closeEvent(event);
+    QCoreApplication::quit();
+}
+
+} // namespace vellaro

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "baseform.h"
+
+#include <QDate>
+#include <QPointer>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QMenuBar;
+class QStatusBar;
+class QTimer;
+
+namespace vellaro {
+
+class ReminderListModel;
+class TListView;
+
+// The main window: the list of every reminder, its commands, menu bar and status bar, and the
+// timed save of the list file. Closing it ends the program.
+class TForm1 final : public TBaseForm
+{
+    Q_OBJECT
+
+public:
+    explicit TForm1(FormContext &context, QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    ReminderListModel *model() const { return m_model; }
+    int SortColumn() const;
+
+    // The other windows the commands open.
+    void setAboutWindow(TBaseForm *about) { m_aboutWindow = about; }
+
+    // Handlers, named for what the user does.
+    void ApplicationEvents1Idle();
+    void FillStatus();
+    void ListView1ColumnClick(int column);
+    void ListView1MouseDown(Qt::MouseButton button, QPoint globalPos);
+    void Action2Execute();
+    void Action3Execute();
+    void EditName1Click();
+    void aAboutExecute();
+    void ModifiedTimerTimer();
+
+    // Starts the save timer unless it already runs (its countdown is not restarted).
+    void MarkChanged();
+    void LoadList();
+    void SaveList();
+    // Writes the list file, then the window's own settings.
+    void DoDestroy() override;
+
+    int selectedRow() const;
+    QString statusPanelText(int panel) const;
+    const QString &currentHint() const { return m_hint; }
+
+protected:
+    void FormCreate() override;
+    bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    QAction *makeAction(const char *name, const QString &caption, const QString &hint, int image);
+    void buildMenuBar();
+    void buildContextMenu();
+
+    ReminderListModel *m_model = nullptr;
+    TListView *ListView1 = nullptr;
+    QMenuBar *ActionMainMenuBar1 = nullptr;
+    QStatusBar *Status = nullptr;
+    QLabel *m_panels[3] = {};
+    QMenu *ContextPopup = nullptr;
+    QTimer *ModifiedTimer = nullptr;
+
+    QAction *Action1 = nullptr;
+    QAction *Action2 = nullptr;
+    QAction *Action3 = nullptr;
+    QAction *Action4 = nullptr;
+    QAction *Alpha = nullptr;
+    QAction *aAbout = nullptr;
+
+    QPointer<TBaseForm> m_aboutWindow;
+    QString m_hint;
+    QDate m_statusDate;
+    QString m_statusDateText;
+};
+
+} // namespace vellaro

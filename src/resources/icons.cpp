@@ -1,0 +1,18 @@
+#include "icons.h"
+
+#include <QString>
+
+namespace vellaro {
+
+QIcon imageList1Icon(int index)
+{
+    if (index < 0 || index > 7)
+        return {};
+    return QIcon(QStringLiteral(":/icons/imagelist1_%1.svg").arg(index));
+}
+
+QIcon programIcon() { return QIcon(QStringLiteral(":/icons/vellaro.svg")); }
+
+QIcon editorIcon() { return QIcon(QStringLiteral(":/icons/vellaro_editor.svg")); }
+
+} // namespace vellaro

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QIcon>
+
+namespace vellaro {
+
+// The 16 x 16 pictures of the main window's image list, by index: 0 add, 1 delete, 2 exit,
+// 3 list row, 4 About, 5 edit, 6 keyboard (unused), 7 transparency.
+QIcon imageList1Icon(int index);
+
+// The program's monogram: executable, windows without an icon of their own, tray.
+QIcon programIcon();
+// The same picture cut to 85 x 50, the entry editor's window icon.
+QIcon editorIcon();
+
+} // namespace vellaro

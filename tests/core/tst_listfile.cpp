@@ -1,0 +1,228 @@
+#include "error.h"
+#include "listfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace vellaro;
+
+Q_DECLARE_METATYPE(vellaro::ReminderEntries)
+
+namespace {
+
+ReminderEntry entry(const QString &name, const QStringList &details = {})
+{
+    return ReminderEntry{name, details};
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+void writeAll(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+} // namespace
+
+class TestListFile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void parse_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<ReminderEntries>("expected");
+
+        const ReminderEntries typical{
+            entry("Zahar", {"9.12.26 г.", "9:05:07", "buy sugar"})};
+        QTest::newRow("crlf") << QByteArray("Zahar\r\n\t9.12.26 г.\r\n\t9:05:07\r\n\tbuy sugar\r\n")
+                              << typical;
+        QTest::newRow("bareLineFeeds_readLikeCrLf")
+            << QByteArray("Zahar\n\t9.12.26 г.\n\t9:05:07\n\tbuy sugar\n") << typical;
+        QTest::newRow("bareCarriageReturns_readLikeCrLf")
+            << QByteArray("Zahar\r\t9.12.26 г.\r\t9:05:07\r\tbuy sugar") << typical;
+        QTest::newRow("lfCr_isTwoBreaksWithEmptyEntryBetween")
+            << QByteArray("a\n\rb\r\n") << ReminderEntries{entry("a"), entry(""), entry("b")};
+        QTest::newRow("lastLineWithoutBreak_counts")
+            << QByteArray("a\r\n\tx") << ReminderEntries{entry("a", {"x"})};
+        QTest::newRow("breakAtEnd_addsNoEntry") << QByteArray("a\r\n") << ReminderEntries{entry("a")};
+        QTest::newRow("emptyLine_isEntryWithEmptyName")
+            << QByteArray("\r\n\td\r\n") << ReminderEntries{entry("", {"d"})};
+        QTest::newRow("emptyFile") << QByteArray() << ReminderEntries{};
+        QTest::newRow("textEndsAtNul")
+            << QByteArray("a\r\n\tx\r\n\0b\r\n", 12) << ReminderEntries{entry("a", {"x"})};
+        QTest::newRow("detailsTrimmed_namesKeepSpaces")
+            << QByteArray("  name \r\n\t  d e \x01\r\n")
+            << ReminderEntries{entry("  name ", {"d e"})};
+        QTest::newRow("detailBeforeFirstEntry_dropped")
+            << QByteArray("\torphan\r\nx\r\n") << ReminderEntries{entry("x")};
+        QTest::newRow("fiveDetails_allKept")
+            << QByteArray("n\r\n\t1\r\n\t2\r\n\t3\r\n\t4\r\n\t5\r\n")
+            << ReminderEntries{entry("n", {"1", "2", "3", "4", "5"})};
+        QTest::newRow("utf8Bom_notPartOfName") << QByteArray("\xEF\xBB\xBFn\r\n")
+                                               << ReminderEntries{entry("n")};
+        // "Среща" in Windows-1251, as an 8-bit program of a Bulgarian desktop wrote it.
+        QTest::newRow("windows1251_readWithoutLoss")
+            << QByteArray("\xD1\xF0\xE5\xF9\xE0\r\n\t\xE1\xE5\xEB\xE5\xE6\xEA\xE0\r\n")
+            << ReminderEntries{entry("Среща", {"бележка"})};
+    }
+
+    void parse()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(ReminderEntries, expected);
+        QCOMPARE(listfile::parse(bytes), expected);
+    }
+
+    void serialize_writesCrLfAndTabDetails()
+    {
+        const ReminderEntries entries{entry("Име", {"1.1.26 г.", "9:00:00", "бележка"}),
+                                      entry("", {}), entry("x", {"a", "b", "c", "d", "e"})};
+        QCOMPARE(listfile::serialize(entries),
+                 QByteArray("Име\r\n\t1.1.26 г.\r\n\t9:00:00\r\n\tбележка\r\n\r\n"
+                            "x\r\n\ta\r\n\tb\r\n\tc\r\n\td\r\n\te\r\n"));
+        QCOMPARE(listfile::serialize({}), QByteArray());
+    }
+
+    void serialize_unsafeTexts_cannotBreakLines()
+    {
+        const ReminderEntries entries{entry("\tline\r\nbreak", {"a\nb", QString("c") + QChar(0)})};
+        const QByteArray bytes = listfile::serialize(entries);
+        const ReminderEntries back = listfile::parse(bytes);
+        QCOMPARE(back.size(), 1);
+        QCOMPARE(back[0].name, QString(" line  break"));
+        QCOMPARE(back[0].details, QStringList({"a b", "c"}));
+    }
+
+    void roundTrip_savedListLoadsBackTheSame()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("List.ul1");
+        ReminderEntries entries;
+        for (int i = 0; i < 50; ++i)
+            entries.append(entry(QString(" Напомняне %1 ").arg(i),
+                                 {"9.12.26 г.", QString("%1:00:00").arg(i % 24), "текст\tс табулация"}));
+        entries.append(entry(""));
+        entries.append(entry("no details"));
+        listfile::save(path, entries);
+        QCOMPARE(listfile::load(path), entries);
+    }
+
+    void load_missingFile_reportsSystemReason()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("List.ul1");
+        try {
+            listfile::load(path);
+            QFAIL("loading a missing file succeeded");
+        } catch (const Error &e) {
+            QCOMPARE(e.message(), QString("Cannot open file \"%1\". No such file or directory").arg(path));
+        }
+    }
+
+    void load_directory_reportsError()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir("List.ul1"));
+        QVERIFY_THROWS_EXCEPTION(Error, listfile::load(dir.filePath("List.ul1")));
+    }
+
+    void save_emptyList_writesZeroBytes()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("List.ul1");
+        writeAll(path, "old\r\n");
+        listfile::save(path, {});
+        QVERIFY(QFile::exists(path));
+        QCOMPARE(QFileInfo(path).size(), 0);
+    }
+
+    void save_writeFails_keepsOldFileWhole()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("List.ul1");
+        const QByteArray old("old entry\r\n\tdetail\r\n");
+        writeAll(path, old);
+
+        // A full disk, as far as this process can tell: files may not grow past 64 bytes.
+        ReminderEntries big;
+        for (int i = 0; i < 100; ++i)
+            big.append(entry(QString("entry %1").arg(i), {"9.12.26 г.", "9:00:00", "note"}));
+        struct rlimit saved {};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        ::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit small = saved;
+        small.rlim_cur = 64;
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        QString message;
+        try {
+            listfile::save(path, big);
+        } catch (const Error &e) {
+            message = e.message();
+        }
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        ::signal(SIGXFSZ, SIG_DFL);
+
+        QVERIFY2(message.startsWith(QString("Cannot create file \"%1\". ").arg(path)),
+                 qPrintable(message));
+        QCOMPARE(readAll(path), old);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"List.ul1"});
+
+        // The next save, with room again, goes through.
+        listfile::save(path, big);
+        QCOMPARE(listfile::load(path), big);
+    }
+
+    void save_targetIsDirectory_reportsCannotCreate()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("List.ul1");
+        QVERIFY(QDir(dir.path()).mkdir("List.ul1"));
+        try {
+            listfile::save(path, {entry("x")});
+            QFAIL("saving over a directory succeeded");
+        } catch (const Error &e) {
+            QCOMPARE(e.message(), QString("Cannot create file \"%1\". Is a directory").arg(path));
+        }
+    }
+
+    void errorBoxText_fullStopRule_data()
+    {
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("letter") << "No such file" << "No such file.";
+        QTest::newRow("closingParenthesis") << "List index out of bounds (3)"
+                                            << "List index out of bounds (3)";
+        QTest::newRow("fullStop") << "Done." << "Done.";
+        QTest::newRow("quote") << "'x' is not a valid date" << "'x' is not a valid date.";
+        QTest::newRow("cyrillic") << "Грешка" << "Грешка.";
+        QTest::newRow("hyphen") << "a-" << "a-";
+        QTest::newRow("slash") << "a/" << "a/.";
+        QTest::newRow("empty") << "" << "";
+    }
+
+    void errorBoxText_fullStopRule()
+    {
+        QFETCH(QString, message);
+        QFETCH(QString, shown);
+        QCOMPARE(errorBoxText(message), shown);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestListFile)
+#include "tst_listfile.moc"

@@ -1,0 +1,123 @@
+#include "reminderlistmodel.h"
+
+#include <QTest>
+
+using namespace vellaro;
+
+namespace {
+
+QStringList column(const ReminderListModel &m, int c)
+{
+    QStringList out;
+    for (int r = 0; r < m.rowCount(); ++r)
+        out << m.index(r, c).data().toString();
+    return out;
+}
+
+ReminderEntries sample()
+{
+    return {{"b", {"9.12.26 г.", "9:00:00", "x"}},
+            {"a", {"10.1.27 г.", "10:00:00", "y"}},
+            {"C", {"1.1.27 г.", "8:00:00", "z"}}};
+}
+
+} // namespace
+
+class TestReminderList : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void compare_isOrdinalCaseSensitive()
+    {
+        ReminderEntry upper{"Z", {}}, lower{"a", {}}, cyr{"а", {}};
+        QVERIFY(compareEntries(upper, lower, 0) < 0);  // 'Z' < 'a' by code
+        QVERIFY(compareEntries(lower, cyr, 0) < 0);    // Latin before Cyrillic
+        QCOMPARE(compareEntries(lower, lower, 0), 0);
+    }
+
+    void compare_rowWithoutDetail_doesNotFailAndSortsFirst()
+    {
+        ReminderEntry none{"n", {}}, some{"s", {"1.1.26", "9:00:00"}};
+        QVERIFY(compareEntries(none, some, 2) < 0);
+        QVERIFY(compareEntries(some, none, 3) == 0); // neither has notes
+        QCOMPARE(compareEntries(none, none, 7), 0);
+    }
+
+    void load_sortsByNameOnce()
+    {
+        ReminderListModel m;
+        m.setEntries(sample());
+        QCOMPARE(column(m, 0), QStringList({"C", "a", "b"}));
+        QCOMPARE(m.headerData(3, Qt::Horizontal).toString(), QString("Осведомяване за:"));
+    }
+
+    void sortByDate_isTextOrder()
+    {
+        ReminderListModel m;
+        m.setEntries(sample());
+        m.setSortColumn(1);
+        m.resort();
+        // "10..." comes before "9..." because dates sort as text.
+        QCOMPARE(column(m, 1), QStringList({"1.1.27 г.", "10.1.27 г.", "9.12.26 г."}));
+        m.resort();
+        QCOMPARE(column(m, 1), QStringList({"1.1.27 г.", "10.1.27 г.", "9.12.26 г."}));
+    }
+
+    void addEntry_goesToItsSortedPlace()
+    {
+        ReminderListModel m;
+        m.setEntries(sample());
+        QCOMPARE(m.addEntry({"B", {"2.2.27 г.", "7:00:00", ""}}), 0);
+        QCOMPARE(column(m, 0), QStringList({"B", "C", "a", "b"}));
+    }
+
+    void rename_resortsAndPersistentIndexFollowsRow()
+    {
+        ReminderListModel m;
+        m.setEntries(sample());
+        QPersistentModelIndex tracked(m.index(0, 2)); // "C", time column
+        const int newRow = m.setName(0, "zz");
+        QCOMPARE(newRow, 2);
+        QCOMPARE(tracked.row(), 2);
+        QCOMPARE(tracked.data().toString(), QString("8:00:00"));
+        QCOMPARE(column(m, 0), QStringList({"a", "b", "zz"}));
+    }
+
+    void rename_unsafeText_isMadeSafe()
+    {
+        ReminderListModel m;
+        m.setEntries({{"x", {}}});
+        QVERIFY(m.setData(m.index(0, 0), QString("\tnew\r\nname")));
+        QCOMPARE(m.entry(0).name, QString(" new  name"));
+        QVERIFY(!m.setData(m.index(0, 1), QString("date")));
+        QVERIFY(m.flags(m.index(0, 0)).testFlag(Qt::ItemIsEditable));
+        QVERIFY(!m.flags(m.index(0, 1)).testFlag(Qt::ItemIsEditable));
+    }
+
+    void setDetail_doesNotResort_andFillsMissingDetails()
+    {
+        ReminderListModel m;
+        m.setEntries(sample());
+        m.setSortColumn(2);
+        m.resort();
+        QCOMPARE(column(m, 0), QStringList({"a", "C", "b"})); // "10:00:00" < "8:00:00" < "9:00:00"
+        m.setDetail(0, 1, "99:00:00");
+        QCOMPARE(column(m, 0), QStringList({"a", "C", "b"}));
+        m.setEntries({{"short", {}}});
+        m.setDetail(0, 2, "note");
+        QCOMPARE(m.entry(0).details, QStringList({"", "", "note"}));
+    }
+
+    void fiveDetails_onlyThreeShown_allKept()
+    {
+        ReminderListModel m;
+        m.setEntries({{"n", {"1", "2", "3", "4", "5"}}});
+        QCOMPARE(m.columnCount(), 4);
+        QCOMPARE(column(m, 3), QStringList({"3"}));
+        QCOMPARE(m.entry(0).details.size(), 5);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestReminderList)
+#include "tst_reminderlist.moc"
