@@ -16,41 +16,67 @@ namespace vellaro::listfile {
 
 namespace {
 
-bool isControlOrSpace(QChar c) { return c.unicode() <= 32; }
+constexpr QByteArrayView kUtf8Bom("\xEF\xBB\xBF");
 
-// Details lose every character of code 32 or lower at both ends (this also takes the TAB).
-QString trimmedDetail(QStringView line)
+bool isControlOrSpace(char c) { return static_cast<unsigned char>(c) <= 32; }
+
+// Splits the text into lines and builds the entries. The line breaks, TAB and the characters
+// trimmed from details are all single bytes below 0x80, the same in UTF-8 and in every 8-bit code
+// page, so the work is done on bytes and each line is decoded once.
+template <typename Decode>
+bool parseLines(QByteArrayView text, ReminderEntries &entries, Decode &&decode)
 {
-    qsizetype begin = 0;
-    qsizetype end = line.size();
-    while (begin < end && isControlOrSpace(line[begin]))
-        ++begin;
-    while (end > begin && isControlOrSpace(line[end - 1]))
-        --end;
-    return line.sliced(begin, end - begin).toString();
+    ReminderEntry *current = nullptr;
+    const char *p = text.data();
+    const char *const end = p + text.size();
+    while (p < end) {
+        const char *lineEnd = p;
+        while (lineEnd < end && *lineEnd != '\r' && *lineEnd != '\n')
+            ++lineEnd;
+        if (*p == '\t' && p < lineEnd) {
+            if (current) {
+                const char *b = p;
+                const char *e = lineEnd;
+                while (b < e && isControlOrSpace(*b))
+                    ++b;
+                while (e > b && isControlOrSpace(e[-1]))
+                    --e;
+                QString detail;
+                if (!decode(QByteArrayView(b, e - b), detail))
+                    return false;
+                current->details.append(std::move(detail));
+            }
+        } else {
+            ReminderEntry entry;
+            if (!decode(QByteArrayView(p, lineEnd - p), entry.name))
+                return false;
+            entries.append(std::move(entry));
+            current = &entries.last();
+        }
+        p = lineEnd;
+        if (p < end && *p == '\r')
+            ++p;
+        if (p < end && *p == '\n')
+            ++p;
+    }
+    return true;
 }
 
-QString decode(QByteArrayView bytes, const char *legacyCodec)
+// Appends the text as UTF-8, turning the characters that would break a line into spaces.
+void appendLine(QByteArray &out, QStringEncoder &encoder, QStringView text, bool isName)
 {
-    static constexpr QByteArrayView utf8Bom("\xEF\xBB\xBF");
-    if (bytes.startsWith(utf8Bom))
-        bytes = bytes.sliced(utf8Bom.size());
-
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(bytes);
-    if (!utf8.hasError())
-        return text;
-
-    QStringDecoder legacy(legacyCodec, QStringDecoder::Flag::Stateless);
-    if (!legacy.isValid())
-        return QString::fromLatin1(bytes);
-    return legacy.decode(bytes);
-}
-
-void appendLine(QByteArray &out, const QString &line)
-{
-    out += line.toUtf8();
-    out += "\r\n";
+    const qsizetype at = out.size();
+    out.resize(at + encoder.requiredSpace(text.size()));
+    char *const begin = out.data() + at;
+    char *const end = encoder.appendToBuffer(begin, text);
+    for (char *c = begin; c != end; ++c) {
+        if (*c == '\r' || *c == '\n' || *c == '\0')
+            *c = ' ';
+    }
+    if (isName && begin != end && *begin == '\t')
+        *begin = ' ';
+    out.resize(end - out.constData());
+    out.append("\r\n", 2);
 }
 
 } // namespace
@@ -60,49 +86,45 @@ ReminderEntries parse(const QByteArray &bytes, const char *legacyCodec)
     QByteArrayView view(bytes);
     if (const qsizetype nul = view.indexOf('\0'); nul >= 0)
         view = view.first(nul);
-    const QString text = decode(view, legacyCodec);
+    if (view.startsWith(kUtf8Bom))
+        view = view.sliced(kUtf8Bom.size());
 
     ReminderEntries entries;
-    ReminderEntry *current = nullptr;
-    const qsizetype n = text.size();
-    qsizetype pos = 0;
-    while (pos < n) {
-        qsizetype end = pos;
-        while (end < n && text[end] != u'\r' && text[end] != u'\n')
-            ++end;
-        const QStringView line = QStringView(text).sliced(pos, end - pos);
-        if (line.startsWith(u'\t')) {
-            if (current)
-                current->details.append(trimmedDetail(line));
-        } else {
-            entries.append(ReminderEntry{line.toString(), {}});
-            current = &entries.last();
-        }
-        pos = end;
-        if (pos < n && text[pos] == u'\r')
-            ++pos;
-        if (pos < n && text[pos] == u'\n')
-            ++pos;
-    }
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const bool valid = parseLines(view, entries, [&utf8](QByteArrayView line, QString &out) {
+        out = utf8.decode(line);
+        return !utf8.hasError();
+    });
+    if (valid)
+        return entries;
+
+    // Not UTF-8: the file was written by an 8-bit program in the code page of its language.
+    entries.clear();
+    QStringDecoder legacy(legacyCodec, QStringDecoder::Flag::Stateless);
+    parseLines(view, entries, [&legacy](QByteArrayView line, QString &out) {
+        out = legacy.isValid() ? legacy.decode(line) : QString::fromLatin1(line);
+        return true;
+    });
     return entries;
 }
 
 QByteArray serialize(const ReminderEntries &entries)
 {
-    QByteArray out;
-    qsizetype estimate = 0;
+    qsizetype units = 0;
     for (const ReminderEntry &e : entries) {
-        estimate += e.name.size() + 2;
+        units += e.name.size() + 2;
         for (const QString &d : e.details)
-            estimate += d.size() + 3;
+            units += d.size() + 3;
     }
-    out.reserve(estimate + estimate / 4);
+    QByteArray out;
+    out.reserve(units * 3);
 
+    QStringEncoder encoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
     for (const ReminderEntry &e : entries) {
-        appendLine(out, sanitizedName(e.name));
+        appendLine(out, encoder, e.name, true);
         for (const QString &d : e.details) {
-            out += '\t';
-            appendLine(out, sanitizedDetail(d));
+            out.append('\t');
+            appendLine(out, encoder, d, false);
         }
     }
     return out;

@@ -1,0 +1,264 @@
+#include "guard.h"
+#include "listfile.h"
+#include "mainwindow.h"
+#include "reminderlistmodel.h"
+
+#include <QAction>
+#include <QFile>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QStatusTipEvent>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace vellaro;
+
+namespace {
+
+class FakeClock final : public Clock
+{
+public:
+    QDateTime now() const override { return current; }
+    QDateTime current{QDate(2026, 12, 9), QTime(9, 5, 7)};
+};
+
+QStringList names(const ReminderListModel *m)
+{
+    QStringList out;
+    for (const ReminderEntry &e : m->entries())
+        out << e.name;
+    return out;
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ProfileFile> m_ini;
+    FakeClock m_clock;
+    LocaleFormats m_formats = LocaleFormats::fromLocale(QLocale(QLocale::Bulgarian, QLocale::Bulgaria));
+    std::unique_ptr<FormContext> m_context;
+    QStringList m_errors;
+
+    QString listPath() const { return m_dir->filePath("List.ul1"); }
+
+    std::unique_ptr<TForm1> createWindow(const QByteArray &listBytes)
+    {
+        if (!listBytes.isNull()) {
+            QFile f(listPath());
+            f.open(QIODevice::WriteOnly);
+            f.write(listBytes);
+        }
+        auto w = std::make_unique<TForm1>(*m_context);
+        w->DoCreate();
+        return w;
+    }
+
+    static QTableView *list(TForm1 *w) { return w->findChild<QTableView *>("ListView1"); }
+    static QAction *action(TForm1 *w, const char *name) { return w->findChild<QAction *>(name); }
+
+    static void selectRow(TForm1 *w, int row)
+    {
+        list(w)->selectionModel()->select(w->model()->index(row, 0),
+                                          QItemSelectionModel::ClearAndSelect |
+                                              QItemSelectionModel::Rows);
+    }
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_ini = std::make_unique<ProfileFile>(m_dir->filePath("Vellaro.ini"));
+        m_context = std::make_unique<FormContext>(
+            FormContext{listPath(), m_ini.get(), "vellaro", &m_clock, &m_formats});
+        m_errors.clear();
+        setErrorBoxHandler([this](const QString &text) { m_errors << text; });
+    }
+
+    void cleanup() { setErrorBoxHandler({}); }
+
+    void firstRun_reportsMissingListAndSkipsTheRestOfCreation()
+    {
+        auto w = createWindow(QByteArray());
+        QCOMPARE(m_errors, QStringList{
+            QString("Cannot open file \"%1\". No such file or directory.").arg(listPath())});
+        QCOMPARE(w->model()->rowCount(), 0);
+        QCOMPARE(w->statusPanelText(1), QString()); // the creation handler stopped at the load
+        w->ApplicationEvents1Idle();                 // the idle update fills the panels anyway
+        QCOMPARE(w->statusPanelText(1), QString("Днес е"));
+        QCOMPARE(w->statusPanelText(2), QString("9.12.26 г."));
+    }
+
+    void window_captionColumnsAndCommands()
+    {
+        auto w = createWindow("");
+        QCOMPARE(w->windowTitle(), QString("Vellaro - Версия 2.0"));
+        QTableView *view = list(w.get());
+        QVERIFY(view);
+        QStringList headers;
+        for (int c = 0; c < view->model()->columnCount(); ++c)
+            headers << view->model()->headerData(c, Qt::Horizontal).toString();
+        QCOMPARE(headers, QStringList({"Име:", "Дата:", "Час:", "Осведомяване за:"}));
+        QCOMPARE(action(w.get(), "Action3")->text(), QString("И&зход"));
+        QCOMPARE(action(w.get(), "Action4")->statusTip(),
+                 QString("Редактиране на всички данни за текущия запис"));
+        QVERIFY(!action(w.get(), "Alpha")->icon().isNull());
+    }
+
+    void headerClick_sortsAscendingByText()
+    {
+        auto w = createWindow("b\r\n\t9.12.26 г.\r\na\r\n\t10.12.26 г.\r\nc\r\n");
+        QCOMPARE(names(w->model()), QStringList({"a", "b", "c"}));
+        QHeaderView *header = list(w.get())->horizontalHeader();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        const QPoint dateHeader(header->sectionViewportPosition(1) + 5, header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, dateHeader);
+        QCOMPARE(w->SortColumn(), 1);
+        // "c" has no date and sorts first; "10..." precedes "9..." as text.
+        QCOMPARE(names(w->model()), QStringList({"c", "a", "b"}));
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, dateHeader);
+        QCOMPARE(names(w->model()), QStringList({"c", "a", "b"}));
+    }
+
+    void commandsEnabled_followSelection()
+    {
+        auto w = createWindow("a\r\nb\r\n");
+        w->ApplicationEvents1Idle();
+        QVERIFY(!action(w.get(), "Action2")->isEnabled());
+        QVERIFY(!action(w.get(), "Action4")->isEnabled());
+        QVERIFY(action(w.get(), "Action1")->isEnabled());
+        selectRow(w.get(), 1);
+        w->ApplicationEvents1Idle();
+        QVERIFY(action(w.get(), "Action2")->isEnabled());
+        QVERIFY(action(w.get(), "Action4")->isEnabled());
+    }
+
+    void rightClick_opensContextMenuOnlyWithSelection()
+    {
+        auto w = createWindow("a\r\nb\r\n");
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        auto *menu = w->findChild<QMenu *>("ContextPopup");
+        QWidget *viewport = list(w.get())->viewport();
+        const QPoint empty(10, viewport->height() - 5);
+
+        QTest::mousePress(viewport, Qt::RightButton, {}, empty);
+        QVERIFY(!menu->isVisible());
+
+        const QRect row0 = list(w.get())->visualRect(w->model()->index(0, 0));
+        QTest::mousePress(viewport, Qt::RightButton, {}, row0.center());
+        QTRY_VERIFY(menu->isVisible());
+        menu->hide();
+    }
+
+    void rename_resortsAndStartsSaveTimer_deleteDoesNot()
+    {
+        auto w = createWindow("a\r\nb\r\nc\r\n");
+        auto *timer = w->findChild<QTimer *>("ModifiedTimer");
+        QVERIFY(timer && !timer->isActive());
+        QCOMPARE(timer->interval(), 600000);
+
+        selectRow(w.get(), 0);
+        w->Action2Execute();
+        QCOMPARE(names(w->model()), QStringList({"b", "c"}));
+        QVERIFY(!timer->isActive());
+
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        selectRow(w.get(), 0);
+        w->EditName1Click();
+        QVERIFY(timer->isActive());
+        auto *editor = list(w.get())->findChild<QLineEdit *>();
+        QVERIFY(editor);
+        editor->setText("z");
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(names(w->model()), QStringList({"c", "z"}));
+        QCOMPARE(w->selectedRow(), 1); // the renamed row stays selected at its new place
+
+        // The timed save writes the file and switches itself off.
+        w->ModifiedTimerTimer();
+        QVERIFY(!timer->isActive());
+        QCOMPARE(listfile::load(listPath()), (ReminderEntries{{"c", {}}, {"z", {}}}));
+    }
+
+    void saveTimer_runningIsNotRestarted()
+    {
+        auto w = createWindow("a\r\n");
+        auto *timer = w->findChild<QTimer *>("ModifiedTimer");
+        w->MarkChanged();
+        const int before = timer->remainingTime();
+        QTest::qWait(30);
+        w->MarkChanged();
+        QVERIFY(timer->remainingTime() <= before - 20);
+    }
+
+    void hint_followsStatusTips()
+    {
+        auto w = createWindow("");
+        QAction *remove = action(w.get(), "Action2");
+        QStatusTipEvent tip(remove->statusTip());
+        QCoreApplication::sendEvent(w.get(), &tip);
+        w->FillStatus();
+        QCOMPARE(w->statusPanelText(0), QString("Изтриване на текущия запис"));
+        QStatusTipEvent none{QString()};
+        QCoreApplication::sendEvent(w.get(), &none);
+        w->FillStatus();
+        QCOMPARE(w->statusPanelText(0), QString());
+    }
+
+    void destroy_writesListThenSettings()
+    {
+        auto w = createWindow("b\n\td\na\n");
+        w->DoDestroy();
+        QFile f(listPath());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("a\r\nb\r\n\td\r\n"));
+        QCOMPARE(m_ini->readInteger("Vellaro - Версия 2.0", "Width", 0), w->width());
+        QCOMPARE(m_ini->readInteger("vellaro", "AlphaBlend", 0), 255);
+    }
+
+    void restore_readsEachValueWithCurrentAsDefault_data()
+    {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<QRect>("geometry");
+        QTest::addColumn<int>("alpha");
+        QTest::newRow("noFile") << QByteArray() << QRect(224, 190, 509, 344) << 255;
+        QTest::newRow("hexWidth") << QByteArray("[Vellaro - Версия 2.0]\nWidth=0x200\n")
+                                  << QRect(224, 190, 512, 344) << 255;
+        QTest::newRow("onlyLeft") << QByteArray("[Vellaro - Версия 2.0]\nLeft=100\n")
+                                  << QRect(100, 190, 509, 344) << 255;
+        QTest::newRow("notANumber") << QByteArray("[Vellaro - Версия 2.0]\nTop=abc\n")
+                                    << QRect(224, 190, 509, 344) << 255;
+        QTest::newRow("opacityLow8Bits") << QByteArray("[vellaro]\nAlphaBlend=300\n")
+                                         << QRect(224, 190, 509, 344) << 44;
+        QTest::newRow("otherExecutableIgnored") << QByteArray("[app.exe]\nAlphaBlend=100\n")
+                                                << QRect(224, 190, 509, 344) << 255;
+    }
+
+    void restore_readsEachValueWithCurrentAsDefault()
+    {
+        QFETCH(QByteArray, ini);
+        QFETCH(QRect, geometry);
+        QFETCH(int, alpha);
+        if (!ini.isNull()) {
+            QFile f(m_ini->path());
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(ini);
+        }
+        auto w = createWindow("");
+        QCOMPARE(QRect(w->pos(), w->size()), geometry);
+        QCOMPARE(w->AlphaBlendValue(), alpha);
+        QCOMPARE(qRound(w->windowOpacity() * 255), alpha);
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
