@@ -3,6 +3,7 @@
 #include "clock.h"
 #include "localeformats.h"
 #include "profile.h"
+#include "sound.h"
 
 #include <QString>
 
@@ -18,6 +19,7 @@ struct FormContext
     QString opacitySection;  // the executable's file name, without directory
     const Clock *clock;
     LocaleFormats *formats;  // replaced when the user changes the regional settings
+    Sound *sound = nullptr;
 };
 
 } // namespace vellaro
