@@ -1,5 +1,7 @@
 #include "aboutwindow.h"
 #include "alarmwindow.h"
+#include "appexit.h"
+#include "canberrasound.h"
 #include "entryeditor.h"
 #include "exitsignals.h"
 #include "guard.h"
@@ -33,16 +35,17 @@ int main(int argc, char *argv[])
     const QString exeDir = QCoreApplication::applicationDirPath() + QDir::separator();
     ProfileFile settings(exeDir + QStringLiteral("Vellaro.ini"));
     SystemClock clock;
+    CanberraSound sound;
     LocaleFormats formats = LocaleFormats::fromLocale(QLocale::system());
     FormContext context{exeDir + QStringLiteral("List.ul1"), &settings,
                         QFileInfo(QCoreApplication::applicationFilePath()).fileName(), &clock,
-                        &formats};
+                        &formats, &sound};
 
     // Logout, shutdown and termination signals take the same way out as the exit command.
     ExitSignals exitSignals;
-    QObject::connect(&exitSignals, &ExitSignals::exitRequested, &app, [] { QApplication::quit(); });
+    QObject::connect(&exitSignals, &ExitSignals::exitRequested, &app, requestApplicationExit);
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &app,
-                     [](QSessionManager &) { QApplication::quit(); });
+                     [](QSessionManager &) { requestApplicationExit(); });
 
     // The windows, in creation order; they are destroyed in the reverse order.
     std::vector<std::unique_ptr<TBaseForm>> forms;
@@ -53,10 +56,12 @@ int main(int argc, char *argv[])
     };
     TForm1 *mainWindow = create(new TForm1(context));
     TForm2 *about = create(new TForm2(context));
-    create(new TForm3(context));
-    create(new TForm4(context));
+    TForm3 *editor = create(new TForm3(context));
+    TForm4 *alarm = create(new TForm4(context));
     create(new TOpacitySetForm(context));
     mainWindow->setAboutWindow(about);
+    mainWindow->setEntryEditor(editor);
+    mainWindow->setAlarmWindow(alarm);
 
     mainWindow->show();
 

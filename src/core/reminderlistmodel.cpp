@@ -103,10 +103,48 @@ void ReminderListModel::resort()
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
+void ReminderListModel::indexAdd(const ReminderEntry &e)
+{
+    if (hasTexts(e))
+        ++m_textIndex[keyOf(e)];
+}
+
+void ReminderListModel::indexRemove(const ReminderEntry &e)
+{
+    if (!hasTexts(e))
+        return;
+    const auto it = m_textIndex.find(keyOf(e));
+    if (it != m_textIndex.end() && --it.value() <= 0)
+        m_textIndex.erase(it);
+}
+
+int ReminderListModel::countWithTexts(const QString &dateText, const QString &timeText) const
+{
+    return m_textIndex.value(TextKey(dateText, timeText), 0);
+}
+
+QList<int> ReminderListModel::rowsWithTexts(const QString &dateText, const QString &timeText) const
+{
+    QList<int> rows;
+    int left = countWithTexts(dateText, timeText);
+    for (int r = 0; left > 0 && r < m_rows.size(); ++r) {
+        const ReminderEntry &e = m_rows.at(r);
+        if (hasTexts(e) && e.details.at(0) == dateText && e.details.at(1) == timeText) {
+            rows.append(r);
+            --left;
+        }
+    }
+    return rows;
+}
+
 void ReminderListModel::setEntries(ReminderEntries entries)
 {
     beginResetModel();
     m_rows = std::move(entries);
+    m_textIndex.clear();
+    m_textIndex.reserve(m_rows.size());
+    for (const ReminderEntry &e : std::as_const(m_rows))
+        indexAdd(e);
     const int column = m_sortColumn;
     std::stable_sort(m_rows.begin(), m_rows.end(),
                      [column](const ReminderEntry &a, const ReminderEntry &b) {
@@ -117,12 +155,16 @@ void ReminderListModel::setEntries(ReminderEntries entries)
 
 int ReminderListModel::addEntry(ReminderEntry entry)
 {
+    entry.name = sanitizedName(entry.name);
+    for (QString &d : entry.details)
+        d = sanitizedDetail(d);
     const int column = m_sortColumn;
     const auto at = std::upper_bound(m_rows.begin(), m_rows.end(), entry,
                                      [column](const ReminderEntry &a, const ReminderEntry &b) {
                                          return compareEntries(a, b, column) < 0;
                                      });
     const int row = static_cast<int>(at - m_rows.begin());
+    indexAdd(entry);
     beginInsertRows({}, row, row);
     m_rows.insert(row, std::move(entry));
     endInsertRows();
@@ -147,10 +189,12 @@ void ReminderListModel::setDetail(int row, int detail, const QString &text)
 {
     if (row < 0 || row >= m_rows.size() || detail < 0)
         return;
+    indexRemove(m_rows[row]);
     QStringList &details = m_rows[row].details;
     while (details.size() <= detail)
         details.append(QString());
     details[detail] = sanitizedDetail(text);
+    indexAdd(m_rows[row]);
     const int column = std::min(detail + 1, kColumnCount - 1);
     emit dataChanged(index(row, column), index(row, column));
 }
@@ -160,6 +204,7 @@ void ReminderListModel::removeEntry(int row)
     if (row < 0 || row >= m_rows.size())
         return;
     beginRemoveRows({}, row, row);
+    indexRemove(m_rows[row]);
     m_rows.removeAt(row);
     endRemoveRows();
 }

@@ -3,6 +3,9 @@
 #include "reminderentry.h"
 
 #include <QAbstractTableModel>
+#include <QHash>
+
+#include <utility>
 
 namespace vellaro {
 
@@ -44,10 +47,23 @@ public:
     void setDetail(int row, int detail, const QString &text);
     void removeEntry(int row);
 
+    // How many rows carry exactly this date text and time text (kept up to date by every
+    // change, so the once-a-second check costs the same for ten rows or a hundred thousand).
+    int countWithTexts(const QString &dateText, const QString &timeText) const;
+    // Those rows, in display order.
+    QList<int> rowsWithTexts(const QString &dateText, const QString &timeText) const;
+
     // The picture every row shows (the window layer provides it; the model needs no GUI).
     void setRowDecoration(const QVariant &decoration) { m_decoration = decoration; }
 
 private:
+    using TextKey = std::pair<QString, QString>;
+    static bool hasTexts(const ReminderEntry &e) { return e.details.size() >= 2; }
+    static TextKey keyOf(const ReminderEntry &e) { return {e.details.at(0), e.details.at(1)}; }
+    void indexAdd(const ReminderEntry &e);
+    void indexRemove(const ReminderEntry &e);
+
+    QHash<TextKey, int> m_textIndex;
     ReminderEntries m_rows;
     int m_sortColumn = 0;
     QVariant m_decoration;

@@ -1,5 +1,9 @@
 #include "mainwindow.h"
 
+#include "alarmwindow.h"
+#include "appexit.h"
+#include "error.h"
+#include "entryeditor.h"
 #include "guard.h"
 #include "icons.h"
 #include "listfile.h"
@@ -10,8 +14,13 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDateEdit>
+#include <QDir>
+#include <QScopeGuard>
+#include <QTimeEdit>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -63,7 +72,9 @@ TForm1::TForm1(FormContext &context, QWidget *parent) : TBaseForm(context, paren
                        QStringLiteral("Процент на прозрачност"), 7);
     aAbout = makeAction("aAbout", QStringLiteral("&About"),
                         QStringLiteral("Показване на информация за приложението"), 4);
+    connect(Action1, &QAction::triggered, this, guardedSlot(this, &TForm1::Action1Execute));
     connect(Action2, &QAction::triggered, this, guardedSlot(this, &TForm1::Action2Execute));
+    connect(Action4, &QAction::triggered, this, guardedSlot(this, &TForm1::Edit1Click));
     connect(Action3, &QAction::triggered, this, guardedSlot(this, &TForm1::Action3Execute));
     connect(aAbout, &QAction::triggered, this, guardedSlot(this, &TForm1::aAboutExecute));
 
@@ -105,6 +116,17 @@ TForm1::TForm1(FormContext &context, QWidget *parent) : TBaseForm(context, paren
     ModifiedTimer->setObjectName(QStringLiteral("ModifiedTimer"));
     ModifiedTimer->setInterval(kSaveIntervalMs);
     connect(ModifiedTimer, &QTimer::timeout, this, guardedSlot(this, &TForm1::ModifiedTimerTimer));
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(1000);
+    connect(Timer1, &QTimer::timeout, this, guardedSlot(this, &TForm1::Timer1Timer));
+    Timer1->start();
+    StartTimer = new QTimer(this);
+    StartTimer->setObjectName(QStringLiteral("StartTimer"));
+    StartTimer->setInterval(1000);
+    connect(StartTimer, &QTimer::timeout, this, guardedSlot(this, &TForm1::StartTimerTimer));
+    StartTimer->start();
 
     // Qt has no idle signal; the dispatcher announces each time the loop is about to wait.
     if (auto *dispatcher = QAbstractEventDispatcher::instance())
@@ -173,7 +195,12 @@ void TForm1::buildContextMenu()
     QAction *edit = ContextPopup->addAction(QStringLiteral("&Редактиране ..."));
     edit->setObjectName(QStringLiteral("Edit1"));
     edit->setStatusTip(QStringLiteral("Редактиране на всички данни на текущия запис"));
+    connect(edit, &QAction::triggered, this, guardedSlot(this, &TForm1::Edit1Click));
 }
+
+void TForm1::setEntryEditor(TForm3 *editor) { m_editor = editor; }
+
+void TForm1::setAlarmWindow(TForm4 *alarm) { m_alarmWindow = alarm; }
 
 int TForm1::SortColumn() const { return m_model->sortColumn(); }
 
@@ -269,7 +296,85 @@ void TForm1::Action2Execute()
         m_model->removeEntry(row);
 }
 
-void TForm1::Action3Execute() { QCoreApplication::quit(); }
+void TForm1::Action3Execute() { requestApplicationExit(); }
+
+QString TForm1::ConvertToDate(const QString &text) { return convertToDate(text); }
+
+void TForm1::Action1Execute()
+{
+    if (!m_editor)
+        return;
+    m_editor->setWindowTitle(QStringLiteral("Добавяне на нов запис"));
+    m_editor->applyFormats();
+    m_editor->Clear();
+    if (m_editor->showModal() != mrOk)
+        return;
+
+    const LocaleFormats &formats = *m_context.formats;
+    m_model->addEntry({m_editor->EditName->text(),
+                       {formats.dateText(m_editor->DateTime->date()),
+                        formats.timeText(m_editor->TimeInput->time()),
+                        m_editor->EditNotes->text()}});
+    MarkChanged();
+}
+
+void TForm1::Edit1Click()
+{
+    int row = selectedRow();
+    if (!m_editor || row < 0)
+        return;
+    const LocaleFormats &formats = *m_context.formats;
+    const ReminderEntry &entry = m_model->entry(row);
+    const auto detail = [&entry](int index) -> const QString & {
+        if (index >= entry.details.size())
+            throw Error(QStringLiteral("List index out of bounds (%1)").arg(index));
+        return entry.details.at(index);
+    };
+
+    m_editor->setWindowTitle(QStringLiteral("Редактиране на запис"));
+    m_editor->applyFormats();
+    m_editor->EditName->setText(entry.name);
+    const int thisYear = m_context.clock->now().date().year();
+    m_editor->DateTime->setDate(formats.parseDateText(detail(0), thisYear));
+    m_editor->TimeInput->setTime(formats.parseTimeText(detail(1)));
+    m_editor->EditNotes->setText(detail(2));
+    if (m_editor->showModal() != mrOk)
+        return;
+
+    // The row may have moved or gone while the dialog was open (an alarm, a rename).
+    if (row >= m_model->rowCount())
+        return;
+    row = m_model->setName(row, m_editor->EditName->text());
+    m_model->setDetail(row, 0, formats.dateText(m_editor->DateTime->date()));
+    m_model->setDetail(row, 1, formats.timeText(m_editor->TimeInput->time()));
+    m_model->setDetail(row, 2, m_editor->EditNotes->text());
+    MarkChanged();
+}
+
+void TForm1::Timer1Timer() { CheckForReminder(); }
+
+void TForm1::StartTimerTimer() { CheckForReminder(); }
+
+void TForm1::CheckForReminder()
+{
+    StartTimer->stop();
+    m_alarmQueue.append(m_check.collectDue(m_context.clock->now(), *m_model, *m_context.formats));
+    // Checks that run while an alarm is being shown only queue what falls due.
+    if (m_showingAlarms || !m_alarmWindow)
+        return;
+    m_showingAlarms = true;
+    const auto done = qScopeGuard([this] { m_showingAlarms = false; });
+    while (!m_alarmQueue.isEmpty() && !applicationExiting()) {
+        const DueReminder due = m_alarmQueue.takeFirst();
+        m_alarmWindow->showReminder(m_context.formats->dateText(m_context.clock->now().date()),
+                                    due.name, due.timeText, due.notes);
+        if (m_context.sound)
+            m_context.sound->playFileAndWait(QDir::currentPath() + QStringLiteral("/alarm.wav"));
+        if (applicationExiting())
+            break;
+        m_alarmWindow->showModal();
+    }
+}
 
 void TForm1::EditName1Click()
 {
@@ -290,6 +395,11 @@ void TForm1::aAboutExecute()
 
 bool TForm1::event(QEvent *event)
 {
+    if (event->type() == QEvent::LocaleChange) {
+        // The regional settings changed: new texts take the new form, stored ones keep theirs.
+        *m_context.formats = LocaleFormats::fromLocale(QLocale::system());
+        m_statusDateText.clear();
+    }
     if (event->type() == QEvent::StatusTip) {
         m_hint = static_cast<QStatusTipEvent *>(event)->tip();
         return true;
@@ -308,7 +418,7 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
 void TForm1::closeEvent(QCloseEvent *event)
 {
     TBaseForm::closeEvent(event);
-    QCoreApplication::quit();
+    requestApplicationExit();
 }
 
 } // namespace vellaro

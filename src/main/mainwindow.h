@@ -1,6 +1,7 @@
 #pragma once
 
 #include "baseform.h"
+#include "remindercheck.h"
 
 #include <QDate>
 #include <QPointer>
@@ -15,6 +16,8 @@ class QTimer;
 namespace vellaro {
 
 class ReminderListModel;
+class TForm3;
+class TForm4;
 class TListView;
 
 // The main window: the list of every reminder, its commands, menu bar and status bar, and the
@@ -32,6 +35,8 @@ public:
 
     // The other windows the commands open.
     void setAboutWindow(TBaseForm *about) { m_aboutWindow = about; }
+    void setEntryEditor(TForm3 *editor);
+    void setAlarmWindow(TForm4 *alarm);
 
     // Handlers, named for what the user does.
     void ApplicationEvents1Idle();
@@ -43,6 +48,14 @@ public:
     void EditName1Click();
     void aAboutExecute();
     void ModifiedTimerTimer();
+    void Action1Execute();
+    void Edit1Click();
+    void Timer1Timer();
+    void StartTimerTimer();
+    // Finds the rows due since the previous check and shows them one after another: sound, then
+    // the alarm window; rows falling due meanwhile wait their turn.
+    void CheckForReminder();
+    static QString ConvertToDate(const QString &text);
 
     // Starts the save timer unless it already runs (its countdown is not restarted).
     void MarkChanged();
@@ -73,6 +86,8 @@ private:
     QLabel *m_panels[3] = {};
     QMenu *ContextPopup = nullptr;
     QTimer *ModifiedTimer = nullptr;
+    QTimer *Timer1 = nullptr;
+    QTimer *StartTimer = nullptr;
 
     QAction *Action1 = nullptr;
     QAction *Action2 = nullptr;
@@ -82,6 +97,11 @@ private:
     QAction *aAbout = nullptr;
 
     QPointer<TBaseForm> m_aboutWindow;
+    QPointer<TForm3> m_editor;
+    QPointer<TForm4> m_alarmWindow;
+    ReminderCheck m_check;
+    QList<DueReminder> m_alarmQueue;
+    bool m_showingAlarms = false;
     QString m_hint;
     QDate m_statusDate;
     QString m_statusDateText;

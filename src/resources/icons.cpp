@@ -15,4 +15,8 @@ QIcon programIcon() { return QIcon(QStringLiteral(":/icons/vellaro.svg")); }
 
 QIcon editorIcon() { return QIcon(QStringLiteral(":/icons/vellaro_editor.svg")); }
 
+QIcon okButtonIcon() { return QIcon(QStringLiteral(":/icons/button_ok.svg")); }
+
+QIcon cancelButtonIcon() { return QIcon(QStringLiteral(":/icons/button_cancel.svg")); }
+
 } // namespace vellaro

@@ -13,4 +13,8 @@ QIcon programIcon();
 // The same picture cut to 85 x 50, the entry editor's window icon.
 QIcon editorIcon();
 
+// The pictures of the entry editor's buttons: a green check mark and a red cross.
+QIcon okButtonIcon();
+QIcon cancelButtonIcon();
+
 } // namespace vellaro

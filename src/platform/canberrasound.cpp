@@ -1,0 +1,155 @@
+#include "canberrasound.h"
+
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+#include <QTimer>
+
+#include <canberra.h>
+
+#include <memory>
+#include <mutex>
+
+namespace vellaro {
+
+namespace {
+
+// Shared between the waiting side and libcanberra's thread, which reports the end of a sound.
+struct PlayState
+{
+    std::mutex mutex;
+    QEventLoop *loop = nullptr;
+    bool finished = false;
+};
+
+void onFinished(ca_context *, uint32_t, int, void *userdata)
+{
+    auto *holder = static_cast<std::shared_ptr<PlayState> *>(userdata);
+    {
+        const std::lock_guard lock((*holder)->mutex);
+        (*holder)->finished = true;
+        if ((*holder)->loop)
+            QMetaObject::invokeMethod((*holder)->loop, &QEventLoop::quit, Qt::QueuedConnection);
+    }
+    delete holder;
+}
+
+quint32 readLe32(const char *p)
+{
+    const auto *u = reinterpret_cast<const unsigned char *>(p);
+    return quint32(u[0]) | quint32(u[1]) << 8 | quint32(u[2]) << 16 | quint32(u[3]) << 24;
+}
+
+} // namespace
+
+qint64 wavDurationMs(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray head = file.read(65536);
+    if (head.size() < 12 || !head.startsWith("RIFF") || head.mid(8, 4) != "WAVE")
+        return -1;
+    quint32 byteRate = 0;
+    qint64 pos = 12;
+    while (pos + 8 <= head.size()) {
+        const QByteArray id = head.mid(pos, 4);
+        const quint32 size = readLe32(head.constData() + pos + 4);
+        if (id == "fmt " && pos + 20 <= head.size())
+            byteRate = readLe32(head.constData() + pos + 16);
+        if (id == "data") {
+            if (byteRate == 0)
+                return -1;
+            const qint64 available = std::min<qint64>(size, file.size() - pos - 8);
+            return available * 1000 / byteRate;
+        }
+        pos += 8 + size + (size & 1);
+    }
+    return -1;
+}
+
+CanberraSound::CanberraSound() = default;
+
+CanberraSound::~CanberraSound()
+{
+    if (m_context)
+        ca_context_destroy(m_context);
+}
+
+ca_context *CanberraSound::context()
+{
+    if (m_context || m_unavailable)
+        return m_context;
+    if (ca_context_create(&m_context) != CA_SUCCESS) {
+        m_context = nullptr;
+        m_unavailable = true;
+        return nullptr;
+    }
+    ca_context_change_props(m_context, CA_PROP_APPLICATION_NAME, "Vellaro", CA_PROP_APPLICATION_ID,
+                            "vellaro", nullptr);
+    return m_context;
+}
+
+bool CanberraSound::playFileAndWait(const QString &path)
+{
+    if (!QFileInfo(path).isFile())
+        return false;
+    ca_context *ctx = context();
+    if (!ctx)
+        return false;
+
+    auto state = std::make_shared<PlayState>();
+    QEventLoop loop;
+    {
+        const std::lock_guard lock(state->mutex);
+        state->loop = &loop;
+    }
+
+    ca_proplist *props = nullptr;
+    if (ca_proplist_create(&props) != CA_SUCCESS)
+        return false;
+    const QByteArray file = QFile::encodeName(QFileInfo(path).absoluteFilePath());
+    ca_proplist_sets(props, CA_PROP_MEDIA_FILENAME, file.constData());
+    ca_proplist_sets(props, CA_PROP_MEDIA_ROLE, "alarm");
+    ca_proplist_sets(props, CA_PROP_CANBERRA_CACHE_CONTROL, "never");
+    const quint32 id = m_nextId++;
+    auto *holder = new std::shared_ptr<PlayState>(state);
+    const int result = ca_context_play_full(ctx, id, props, onFinished, holder);
+    ca_proplist_destroy(props);
+    if (result != CA_SUCCESS) {
+        // The callback is not called when playing could not start.
+        delete holder;
+        return false;
+    }
+
+    // Never wait for ever on a server that stopped answering: the alarm window must still come.
+    const qint64 duration = wavDurationMs(path);
+    const int limitMs = duration >= 0 ? int(std::min<qint64>(duration + 5000, 600000)) : 600000;
+    QTimer::singleShot(limitMs, &loop, &QEventLoop::quit);
+
+    bool finished = false;
+    {
+        const std::lock_guard lock(state->mutex);
+        finished = state->finished;
+    }
+    if (!finished)
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+
+    {
+        const std::lock_guard lock(state->mutex);
+        state->loop = nullptr;
+        finished = state->finished;
+    }
+    if (!finished)
+        ca_context_cancel(ctx, id);
+    return true;
+}
+
+void CanberraSound::playEvent(const QString &eventId)
+{
+    if (ca_context *ctx = context())
+        ca_context_play(ctx, 0, CA_PROP_EVENT_ID, eventId.toUtf8().constData(), nullptr);
+}
+
+} // namespace vellaro

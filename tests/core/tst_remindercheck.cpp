@@ -1,0 +1,150 @@
+#include "remindercheck.h"
+#include "reminderlistmodel.h"
+
+#include <QTest>
+
+using namespace vellaro;
+
+namespace {
+
+const QDateTime kStart(QDate(2026, 12, 9), QTime(9, 0, 0));
+
+QStringList names(const QList<DueReminder> &due)
+{
+    QStringList out;
+    for (const DueReminder &d : due)
+        out << d.name;
+    return out;
+}
+
+} // namespace
+
+class TestReminderCheck : public QObject
+{
+    Q_OBJECT
+
+    LocaleFormats m_bg = LocaleFormats::fromLocale(QLocale("bg_BG"));
+
+    ReminderEntry at(const QString &name, const QDateTime &when, const QString &notes = "n")
+    {
+        return {name, {m_bg.dateText(when.date()), m_bg.timeText(when.time()), notes}};
+    }
+
+private slots:
+    void dueNow_soundsOnce_pastNever()
+    {
+        ReminderListModel list;
+        list.setEntries({at("now", kStart.addSecs(2)), at("past", kStart.addSecs(-5))});
+        ReminderCheck check;
+        QVERIFY(check.collectDue(kStart, list, m_bg).isEmpty());
+        QVERIFY(check.collectDue(kStart.addSecs(1), list, m_bg).isEmpty());
+        const QList<DueReminder> due = check.collectDue(kStart.addSecs(2), list, m_bg);
+        QCOMPARE(due, (QList<DueReminder>{{"now", "9:00:02", "n"}}));
+        // A second check within the same second does not sound it again.
+        QVERIFY(check.collectDue(kStart.addSecs(2).addMSecs(600), list, m_bg).isEmpty());
+        QVERIFY(check.collectDue(kStart.addSecs(3), list, m_bg).isEmpty());
+    }
+
+    void alreadyPastAtStart_neverSounds()
+    {
+        ReminderListModel list;
+        list.setEntries({at("a minute ago", kStart.addSecs(-60))});
+        ReminderCheck check;
+        QVERIFY(check.collectDue(kStart, list, m_bg).isEmpty());
+        QVERIFY(check.collectDue(kStart.addSecs(3600), list, m_bg).isEmpty());
+    }
+
+    void sameTexts_bothSound_inDisplayOrder()
+    {
+        ReminderListModel list;
+        list.setEntries({at("b", kStart.addSecs(1)), at("a", kStart.addSecs(1))});
+        ReminderCheck check;
+        check.collectDue(kStart, list, m_bg);
+        QCOMPARE(names(check.collectDue(kStart.addSecs(1), list, m_bg)), QStringList({"a", "b"}));
+    }
+
+    void stall_caughtUpInOrderOfSeconds()
+    {
+        ReminderListModel list;
+        list.setEntries({at("z first", kStart.addSecs(10)), at("a later", kStart.addSecs(20)),
+                         at("b later", kStart.addSecs(20)), at("after", kStart.addSecs(31))});
+        ReminderCheck check;
+        check.collectDue(kStart, list, m_bg);
+        // Nothing ran for thirty seconds (a busy loop, an open alarm window, a suspend).
+        QCOMPARE(names(check.collectDue(kStart.addSecs(30), list, m_bg)),
+                 QStringList({"z first", "a later", "b later"}));
+        QCOMPARE(names(check.collectDue(kStart.addSecs(31), list, m_bg)), QStringList({"after"}));
+    }
+
+    void clockSteppedForward_acrossMidnight_caughtUp()
+    {
+        const QDateTime evening(QDate(2026, 12, 9), QTime(23, 59, 58));
+        ReminderListModel list;
+        list.setEntries({at("midnight", QDateTime(QDate(2026, 12, 10), QTime(0, 0, 0))),
+                         at("too late", evening.addSecs(3700))});
+        ReminderCheck check;
+        check.collectDue(evening, list, m_bg);
+        QCOMPARE(names(check.collectDue(evening.addSecs(3600), list, m_bg)),
+                 QStringList({"midnight"}));
+    }
+
+    void lookBack_boundedToOneWeek()
+    {
+        ReminderListModel list;
+        list.setEntries({at("8 days", kStart.addDays(1)), at("6 days", kStart.addDays(3))});
+        ReminderCheck check;
+        check.collectDue(kStart, list, m_bg);
+        QCOMPARE(names(check.collectDue(kStart.addDays(9), list, m_bg)), QStringList({"6 days"}));
+    }
+
+    void clockSteppedBack_checksOnlyTheCurrentSecond()
+    {
+        ReminderListModel list;
+        list.setEntries({at("between", kStart.addSecs(-30)), at("now", kStart.addSecs(-60))});
+        ReminderCheck check;
+        check.collectDue(kStart, list, m_bg);
+        QCOMPARE(names(check.collectDue(kStart.addSecs(-60), list, m_bg)), QStringList({"now"}));
+        QVERIFY(check.collectDue(kStart.addSecs(-59), list, m_bg).isEmpty());
+    }
+
+    void rowsMissingDetails_neverDue_missingNotesShownEmpty()
+    {
+        const ReminderEntry full = at("full", kStart.addSecs(1));
+        ReminderListModel list;
+        list.setEntries({{"no time", {full.details[0]}},
+                         {"no notes", {full.details[0], full.details[1]}},
+                         {"nothing", {}}});
+        ReminderCheck check;
+        check.collectDue(kStart, list, m_bg);
+        QCOMPARE(check.collectDue(kStart.addSecs(1), list, m_bg),
+                 (QList<DueReminder>{{"no notes", "9:00:01", ""}}));
+    }
+
+    void index_followsEditsAddsAndDeletes()
+    {
+        ReminderListModel list;
+        list.setEntries({at("moved", kStart.addSecs(5)), at("deleted", kStart.addSecs(6))});
+        QCOMPARE(list.entry(1).name, QString("moved")); // rows stand in name order
+        list.setDetail(1, 1, m_bg.timeText(kStart.addSecs(7).time()));
+        list.removeEntry(0);
+        list.addEntry(at("added", kStart.addSecs(8)));
+        QCOMPARE(list.countWithTexts(m_bg.dateText(kStart.date()), "9:00:05"), 0);
+        ReminderCheck check;
+        check.collectDue(kStart, list, m_bg);
+        QCOMPARE(names(check.collectDue(kStart.addSecs(10), list, m_bg)),
+                 QStringList({"moved", "added"}));
+    }
+
+    void otherLocaleTexts_neverMatch()
+    {
+        const LocaleFormats us = LocaleFormats::fromLocale(QLocale("en_US"));
+        ReminderListModel list;
+        list.setEntries({{"us", {us.dateText(kStart.date()), us.timeText(kStart.addSecs(1).time())}}});
+        ReminderCheck check;
+        check.collectDue(kStart, list, m_bg);
+        QVERIFY(check.collectDue(kStart.addSecs(1), list, m_bg).isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestReminderCheck)
+#include "tst_remindercheck.moc"

@@ -1,0 +1,279 @@
+#include "alarmwindow.h"
+#include "appexit.h"
+#include "entryeditor.h"
+#include "guard.h"
+#include "listfile.h"
+#include "mainwindow.h"
+#include "reminderlistmodel.h"
+
+#include <QDateEdit>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimeEdit>
+#include <QTimer>
+
+#include <functional>
+
+using namespace vellaro;
+
+namespace {
+
+class FakeClock final : public Clock
+{
+public:
+    QDateTime now() const override { return current; }
+    QDateTime current{QDate(2026, 12, 9), QTime(9, 0, 0)};
+};
+
+class FakeSound final : public Sound
+{
+public:
+    bool playFileAndWait(const QString &path) override
+    {
+        played << path;
+        if (duringSound)
+            duringSound();
+        return true;
+    }
+    void playEvent(const QString &) override {}
+    QStringList played;
+    std::function<void()> duringSound;
+};
+
+// Runs the action once the window is shown (that is, once its modal run has started).
+void whenShown(QWidget *window, std::function<void()> action)
+{
+    auto *poll = new QTimer(window);
+    QObject::connect(poll, &QTimer::timeout, window, [window, poll, action] {
+        if (window->isVisible()) {
+            poll->deleteLater();
+            action();
+        }
+    });
+    poll->start(5);
+}
+
+} // namespace
+
+class TestReminders : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ProfileFile> m_ini;
+    FakeClock m_clock;
+    FakeSound m_sound;
+    LocaleFormats m_bg = LocaleFormats::fromLocale(QLocale("bg_BG"));
+    std::unique_ptr<FormContext> m_context;
+    std::unique_ptr<TForm1> m_main;
+    std::unique_ptr<TForm3> m_editor;
+    std::unique_ptr<TForm4> m_alarm;
+    QStringList m_errors;
+
+    void start(const QByteArray &list)
+    {
+        QFile f(m_dir->filePath("List.ul1"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(list);
+        f.close();
+        m_main = std::make_unique<TForm1>(*m_context);
+        m_main->DoCreate();
+        m_editor = std::make_unique<TForm3>(*m_context);
+        m_editor->DoCreate();
+        m_alarm = std::make_unique<TForm4>(*m_context);
+        m_alarm->DoCreate();
+        m_main->setEntryEditor(m_editor.get());
+        m_main->setAlarmWindow(m_alarm.get());
+        // The tests drive the check themselves, with the fake clock.
+        m_main->findChild<QTimer *>("Timer1")->stop();
+        m_main->findChild<QTimer *>("StartTimer")->stop();
+    }
+
+    void select(int row)
+    {
+        auto *view = m_main->findChild<QTableView *>("ListView1");
+        view->selectionModel()->select(m_main->model()->index(row, 0),
+                                       QItemSelectionModel::ClearAndSelect |
+                                           QItemSelectionModel::Rows);
+    }
+
+    QStringList alarmLabels() const
+    {
+        return {m_alarm->Label4->text(), m_alarm->Label5->text(), m_alarm->LabelTime->text(),
+                m_alarm->Label6->text()};
+    }
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_ini = std::make_unique<ProfileFile>(m_dir->filePath("Vellaro.ini"));
+        m_context = std::make_unique<FormContext>(FormContext{
+            m_dir->filePath("List.ul1"), m_ini.get(), "vellaro", &m_clock, &m_bg, &m_sound});
+        m_errors.clear();
+        m_clock.current = QDateTime(QDate(2026, 12, 9), QTime(9, 0, 0));
+        m_sound.played.clear();
+        m_sound.duringSound = nullptr;
+        setErrorBoxHandler([this](const QString &text) { m_errors << text; });
+    }
+
+    void cleanup()
+    {
+        m_main.reset();
+        m_editor.reset();
+        m_alarm.reset();
+        setErrorBoxHandler({});
+    }
+
+    void add_givesLocaleTexts_atSortedPlace_andKeepsPickers()
+    {
+        start("m\r\n\t1.1.27 г.\r\n\t8:00:00\r\n\tx\r\n");
+        QCOMPARE(m_editor->DateTime->date(), QDate(2026, 12, 9)); // set once at creation
+        QCOMPARE(m_editor->TimeInput->time(), QTime(17, 11, 29));
+        whenShown(m_editor.get(), [this] {
+            QCOMPARE(m_editor->windowTitle(), QString("Добавяне на нов запис"));
+            m_editor->EditName->setText("a\tname\r\nwith breaks");
+            m_editor->EditNotes->setText("бележка");
+            m_editor->DateTime->setDate(QDate(2026, 12, 12));
+            m_editor->TimeInput->setTime(QTime(8, 30, 0));
+            QTest::keyClick(m_editor.get(), Qt::Key_Return);
+        });
+        m_main->Action1Execute();
+        const ReminderEntries rows = m_main->model()->entries();
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[0].name, QString("a\tname  with breaks"));
+        QCOMPARE(rows[0].details, QStringList({"12.12.26 г.", "8:30:00", "бележка"}));
+        QVERIFY(m_main->findChild<QTimer *>("ModifiedTimer")->isActive());
+
+        // The second use starts empty but keeps the date and time of the first.
+        whenShown(m_editor.get(), [this] {
+            QCOMPARE(m_editor->EditName->text(), QString());
+            QCOMPARE(m_editor->EditNotes->text(), QString());
+            QCOMPARE(m_editor->DateTime->date(), QDate(2026, 12, 12));
+            QCOMPARE(m_editor->TimeInput->time(), QTime(8, 30, 0));
+            QTest::keyClick(m_editor.get(), Qt::Key_Escape);
+        });
+        m_main->Action1Execute();
+        QCOMPARE(m_main->model()->rowCount(), 2);
+    }
+
+    void edit_cancelLeavesRow_okRewritesIt()
+    {
+        start("r\r\n\t10.12.26 г.\r\n\t7:15:00\r\n\tnotes\r\n");
+        select(0);
+        whenShown(m_editor.get(), [this] {
+            QCOMPARE(m_editor->windowTitle(), QString("Редактиране на запис"));
+            QCOMPARE(m_editor->EditName->text(), QString("r"));
+            QCOMPARE(m_editor->DateTime->date(), QDate(2026, 12, 10));
+            QCOMPARE(m_editor->TimeInput->time(), QTime(7, 15, 0));
+            m_editor->EditName->setText("changed");
+            m_editor->BitBtn2->click();
+        });
+        m_main->Edit1Click();
+        QCOMPARE(m_main->model()->entry(0).name, QString("r"));
+        QVERIFY(!m_main->findChild<QTimer *>("ModifiedTimer")->isActive());
+        QCOMPARE(m_editor->TimeInput->time(), QTime(7, 15, 0)); // pickers keep the row's values
+
+        whenShown(m_editor.get(), [this] {
+            m_editor->TimeInput->setTime(QTime(7, 16, 0));
+            m_editor->BitBtn1->click();
+        });
+        m_main->Edit1Click();
+        QCOMPARE(m_main->model()->entry(0).details,
+                 QStringList({"10.12.26 г.", "7:16:00", "notes"}));
+        QCOMPARE(m_main->selectedRow(), 0);
+        QVERIFY(m_main->findChild<QTimer *>("ModifiedTimer")->isActive());
+    }
+
+    void edit_badRows_reportAndOpenNoDialog_data()
+    {
+        QTest::addColumn<QByteArray>("list");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("unparsableDate") << QByteArray("r\r\n\tsoon\r\n\t7:15:00\r\n\tn\r\n")
+                                        << "'s' is not a valid date.";
+        QTest::newRow("unparsableTime") << QByteArray("r\r\n\t10.12.26 г.\r\n\tnoon\r\n\tn\r\n")
+                                        << "'noon' is not a valid time.";
+        QTest::newRow("twoDetails") << QByteArray("r\r\n\t10.12.26 г.\r\n\t7:15:00\r\n")
+                                    << "List index out of bounds (2)";
+    }
+
+    void edit_badRows_reportAndOpenNoDialog()
+    {
+        QFETCH(QByteArray, list);
+        QFETCH(QString, error);
+        start(list);
+        select(0);
+        guarded([this] { m_main->Edit1Click(); });
+        QCOMPARE(m_errors, QStringList{error});
+        QVERIFY(!m_editor->isVisible());
+        QCOMPARE(m_main->model()->entries(), listfile::parse(list));
+    }
+
+    void due_soundsThenShowsWindowWithTexts()
+    {
+        start("Среща\r\n\t9.12.26 г.\r\n\t9:00:02\r\n\tв офиса\r\n");
+        m_main->CheckForReminder();
+        QVERIFY(m_sound.played.isEmpty());
+        m_clock.current = m_clock.current.addSecs(2);
+        whenShown(m_alarm.get(), [this] {
+            QCOMPARE(m_sound.played.size(), 1); // the sound came first, to its end
+            QCOMPARE(alarmLabels(), QStringList({"9.12.26 г.", "Среща", "9:00:02", "в офиса"}));
+            QTest::keyClick(m_alarm.get(), Qt::Key_Escape); // does nothing
+            QVERIFY(m_alarm->isVisible());
+            m_alarm->Button1->click();
+        });
+        m_main->CheckForReminder();
+        QVERIFY(!m_alarm->isVisible());
+        QCOMPARE(m_sound.played, QStringList{QDir::currentPath() + "/alarm.wav"});
+        QCOMPARE(m_main->model()->rowCount(), 1); // the entry stays
+    }
+
+    void twoDue_secondShownAfterFirstClosed_howeverLong()
+    {
+        start("a\r\n\t9.12.26 г.\r\n\t9:00:01\r\n\tfirst\r\n"
+              "b\r\n\t9.12.26 г.\r\n\t9:00:01\r\n\tsecond\r\n"
+              "c\r\n\t9.12.26 г.\r\n\t9:00:20\r\n\tthird\r\n");
+        m_main->CheckForReminder();
+        m_clock.current = m_clock.current.addSecs(1);
+        QStringList shown;
+        std::function<void()> closeNext = [&] {
+            shown << m_alarm->Label6->text();
+            if (shown.size() == 1) {
+                // The user is away for a minute; checks keep running under the open window.
+                for (int i = 0; i < 60; ++i) {
+                    m_clock.current = m_clock.current.addSecs(1);
+                    m_main->CheckForReminder();
+                }
+            }
+            m_alarm->Button1->click();
+            if (shown.size() < 3)
+                QTimer::singleShot(0, m_alarm.get(), [&] { whenShown(m_alarm.get(), closeNext); });
+        };
+        whenShown(m_alarm.get(), closeNext);
+        m_main->CheckForReminder();
+        QCOMPARE(shown, QStringList({"first", "second", "third"}));
+        QCOMPARE(m_sound.played.size(), 3);
+        QVERIFY(m_errors.isEmpty());
+    }
+
+    void exitDuringSound_opensNoWindow()
+    {
+        // Exiting sets a flag for the rest of this process, so this test runs last.
+        start("a\r\n\t9.12.26 г.\r\n\t9:00:01\r\n\tn\r\n");
+        m_main->CheckForReminder();
+        m_clock.current = m_clock.current.addSecs(1);
+        m_sound.duringSound = [] { requestApplicationExit(); };
+        m_main->CheckForReminder();
+        QVERIFY(!m_alarm->isVisible());
+        QCOMPARE(m_sound.played.size(), 1);
+    }
+};
+
+QTEST_MAIN(TestReminders)
+#include "tst_reminders.moc"
