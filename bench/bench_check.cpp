@@ -1,0 +1,93 @@
+// The once-a-second reminder check over a very long list: a plain tick with nothing due, a tick
+// with one row due, and the catch-up after the program could not check for eight hours.
+#include "remindercheck.h"
+#include "reminderlistmodel.h"
+
+#include <QCoreApplication>
+
+#include <benchmark/benchmark.h>
+
+using namespace vellaro;
+
+namespace {
+
+const QDateTime kNow(QDate(2026, 12, 9), QTime(12, 0, 0));
+
+ReminderListModel &list100k(const LocaleFormats &f)
+{
+    static ReminderListModel model;
+    if (model.rowCount() == 0) {
+        ReminderEntries entries;
+        for (int i = 0; i < 100000; ++i) {
+            // Spread over the coming year, never in the benchmarked seconds.
+            const QDateTime when = kNow.addDays(1 + i % 365).addSecs(i % 86400);
+            entries.append({QStringLiteral("Напомняне %1").arg(i),
+                            {f.dateText(when.date()), f.timeText(when.time()),
+                             QStringLiteral("бележка")}});
+        }
+        model.setEntries(std::move(entries));
+    }
+    return model;
+}
+
+void BM_TickNothingDue(benchmark::State &state)
+{
+    const LocaleFormats f = LocaleFormats::fromLocale(QLocale(QStringLiteral("bg_BG")));
+    ReminderListModel &model = list100k(f);
+    ReminderCheck check;
+    QDateTime now = kNow;
+    check.collectDue(now, model, f);
+    for (auto _ : state) {
+        now = now.addSecs(1);
+        benchmark::DoNotOptimize(check.collectDue(now, model, f));
+    }
+}
+
+void BM_TickOneDue(benchmark::State &state)
+{
+    const LocaleFormats f = LocaleFormats::fromLocale(QLocale(QStringLiteral("bg_BG")));
+    ReminderListModel &model = list100k(f);
+    ReminderCheck check;
+    QDateTime now = kNow;
+    check.collectDue(now, model, f);
+    // Named to sort last: finding it walks the whole list, the worst case.
+    const int row = model.addEntry({QStringLiteral("я due"), {}});
+    for (auto _ : state) {
+        now = now.addSecs(1);
+        state.PauseTiming();
+        model.setDetail(row, 0, f.dateText(now.date()));
+        model.setDetail(row, 1, f.timeText(now.time()));
+        state.ResumeTiming();
+        const QList<DueReminder> due = check.collectDue(now, model, f);
+        if (due.size() != 1)
+            state.SkipWithError("the due row was not found");
+    }
+    model.removeEntry(row);
+}
+
+void BM_CatchUpEightHours(benchmark::State &state)
+{
+    const LocaleFormats f = LocaleFormats::fromLocale(QLocale(QStringLiteral("bg_BG")));
+    ReminderListModel &model = list100k(f);
+    QDateTime start = kNow;
+    for (auto _ : state) {
+        ReminderCheck check;
+        check.collectDue(start, model, f);
+        benchmark::DoNotOptimize(check.collectDue(start.addSecs(8 * 3600), model, f));
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_TickNothingDue)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TickOneDue)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CatchUpEightHours)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
