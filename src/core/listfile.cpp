@@ -20,6 +20,73 @@ constexpr QByteArrayView kUtf8Bom("\xEF\xBB\xBF");
 
 bool isControlOrSpace(char c) { return static_cast<unsigned char>(c) <= 32; }
 
+// Strict UTF-8 to UTF-16 (no overlong forms, no surrogates, nothing above U+10FFFF), sized
+// exactly in a first pass. Qt's own decoder is several times slower on Cyrillic text, and a long
+// list spends most of its loading time here.
+bool decodeUtf8(QByteArrayView in, QString &out)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(in.data());
+    const auto *const end = p + in.size();
+    qsizetype units = 0;
+    for (const unsigned char *q = p; q != end; ++q)
+        units += ((*q & 0xC0) != 0x80) + (*q >= 0xF0);
+    out = QString(units, Qt::Uninitialized);
+    char16_t *d = reinterpret_cast<char16_t *>(out.data());
+    char16_t *const dEnd = d + units;
+    const auto cont = [](unsigned char c) { return (c & 0xC0) == 0x80; };
+    while (p != end) {
+        const unsigned char c = *p;
+        if (c < 0x80) {
+            if (d == dEnd)
+                return false;
+            *d++ = c;
+            ++p;
+            continue;
+        }
+        char32_t cp = 0;
+        int length = 0;
+        if (c >= 0xC2 && c < 0xE0) {
+            length = 2;
+        } else if (c >= 0xE0 && c < 0xF0) {
+            length = 3;
+        } else if (c >= 0xF0 && c < 0xF5) {
+            length = 4;
+        } else {
+            return false;
+        }
+        if (end - p < length)
+            return false;
+        for (int i = 1; i < length; ++i) {
+            if (!cont(p[i]))
+                return false;
+        }
+        if (length == 2) {
+            cp = char32_t(c & 0x1F) << 6 | (p[1] & 0x3F);
+        } else if (length == 3) {
+            if ((c == 0xE0 && p[1] < 0xA0) || (c == 0xED && p[1] >= 0xA0))
+                return false;
+            cp = char32_t(c & 0x0F) << 12 | char32_t(p[1] & 0x3F) << 6 | (p[2] & 0x3F);
+        } else {
+            if ((c == 0xF0 && p[1] < 0x90) || (c == 0xF4 && p[1] >= 0x90))
+                return false;
+            cp = char32_t(c & 0x07) << 18 | char32_t(p[1] & 0x3F) << 12 |
+                 char32_t(p[2] & 0x3F) << 6 | (p[3] & 0x3F);
+        }
+        p += length;
+        if (cp >= 0x10000) {
+            if (dEnd - d < 2)
+                return false;
+            *d++ = QChar::highSurrogate(cp);
+            *d++ = QChar::lowSurrogate(cp);
+        } else {
+            if (d == dEnd)
+                return false;
+            *d++ = char16_t(cp);
+        }
+    }
+    return d == dEnd;
+}
+
 // Splits the text into lines and builds the entries. The line breaks, TAB and the characters
 // trimmed from details are all single bytes below 0x80, the same in UTF-8 and in every 8-bit code
 // page, so the work is done on bytes and each line is decoded once.
@@ -90,11 +157,7 @@ ReminderEntries parse(const QByteArray &bytes, const char *legacyCodec)
         view = view.sliced(kUtf8Bom.size());
 
     ReminderEntries entries;
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const bool valid = parseLines(view, entries, [&utf8](QByteArrayView line, QString &out) {
-        out = utf8.decode(line);
-        return !utf8.hasError();
-    });
+    const bool valid = parseLines(view, entries, decodeUtf8);
     if (valid)
         return entries;
 

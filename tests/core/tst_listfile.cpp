@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -76,6 +77,14 @@ private slots:
             << ReminderEntries{entry("n", {"1", "2", "3", "4", "5"})};
         QTest::newRow("utf8Bom_notPartOfName") << QByteArray("\xEF\xBB\xBFn\r\n")
                                                << ReminderEntries{entry("n")};
+        QTest::newRow("fourByteUtf8") << QByteArray("\xF0\x9F\x98\x80 x\r\n")
+                                      << ReminderEntries{entry(QString::fromUtf8("\xF0\x9F\x98\x80 x"))};
+        QTest::newRow("overlongIsNotUtf8") << QByteArray("\xC0\xAF\r\n")
+                                           << ReminderEntries{entry("АЇ")};
+        QTest::newRow("encodedSurrogateIsNotUtf8") << QByteArray("\xED\xA0\x80\r\n")
+                                                   << ReminderEntries{entry("н\u00A0Ђ")};
+        QTest::newRow("truncatedSequenceIsNotUtf8") << QByteArray("ok\r\n\xD0\r\n")
+                                                    << ReminderEntries{entry("ok"), entry("Р")};
         // "Среща" in Windows-1251, as an 8-bit program of a Bulgarian desktop wrote it.
         QTest::newRow("windows1251_readWithoutLoss")
             << QByteArray("\xD1\xF0\xE5\xF9\xE0\r\n\t\xE1\xE5\xEB\xE5\xE6\xEA\xE0\r\n")
@@ -87,6 +96,29 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(ReminderEntries, expected);
         QCOMPARE(listfile::parse(bytes), expected);
+    }
+
+    void parse_decodesExactlyLikeQtsStrictDecoder()
+    {
+        // Random lines made mostly of UTF-8 pieces, some of them broken.
+        const QByteArray pieces[] = {"a", "Я", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xC3",
+                                     "\x80", "\xED\xBF\xBF", "\xF4\x90\x80\x80", "\xEF\xBF\xBF",
+                                     "\xE0\x9F\xBF", "\xF8", " "};
+        quint32 seed = 12345;
+        auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+        for (int round = 0; round < 3000; ++round) {
+            QByteArray line = "n";
+            const int parts = int(next() % 8);
+            for (int i = 0; i < parts; ++i)
+                line += pieces[next() % std::size(pieces)];
+            QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+            QString expected = utf8.decode(line);
+            if (utf8.hasError())
+                expected = QStringDecoder("windows-1251").decode(line);
+            const ReminderEntries parsed = listfile::parse(line);
+            QCOMPARE(parsed.size(), 1);
+            QVERIFY2(parsed[0].name == expected, line.toHex().constData());
+        }
     }
 
     void serialize_writesCrLfAndTabDetails()
