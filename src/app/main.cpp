@@ -1,6 +1,7 @@
 #include "aboutwindow.h"
 #include "alarmwindow.h"
 #include "appexit.h"
+#include "autostart.h"
 #include "canberrasound.h"
 #include "entryeditor.h"
 #include "exitsignals.h"
@@ -9,6 +10,8 @@
 #include "instancelock.h"
 #include "mainwindow.h"
 #include "opacitydialog.h"
+#include "systemtrayshell.h"
+#include "urlopener.h"
 
 #include <QApplication>
 #include <QDir>
@@ -36,10 +39,14 @@ int main(int argc, char *argv[])
     ProfileFile settings(exeDir + QStringLiteral("Vellaro.ini"));
     SystemClock clock;
     CanberraSound sound;
+    SystemTrayShell trayShell;
+    XdgAutostartStore autostart(QStringLiteral("Vellaro"));
     LocaleFormats formats = LocaleFormats::fromLocale(QLocale::system());
     FormContext context{exeDir + QStringLiteral("List.ul1"), &settings,
                         QFileInfo(QCoreApplication::applicationFilePath()).fileName(), &clock,
-                        &formats, &sound};
+                        &formats, &sound, &trayShell, &autostart};
+    DesktopUrlOpener urlOpener;
+    context.urlOpener = &urlOpener;
 
     // Logout, shutdown and termination signals take the same way out as the exit command.
     ExitSignals exitSignals;
@@ -58,12 +65,13 @@ int main(int argc, char *argv[])
     TForm2 *about = create(new TForm2(context));
     TForm3 *editor = create(new TForm3(context));
     TForm4 *alarm = create(new TForm4(context));
-    create(new TOpacitySetForm(context));
+    TOpacitySetForm *opacity = create(new TOpacitySetForm(context));
     mainWindow->setAboutWindow(about);
+    mainWindow->setOpacityWindow(opacity);
     mainWindow->setEntryEditor(editor);
     mainWindow->setAlarmWindow(alarm);
 
-    mainWindow->show();
+    mainWindow->showAtStart();
 
     QApplication::exec();
 

@@ -2,14 +2,50 @@
 
 #include "baseform.h"
 
+class QLabel;
+class QPushButton;
+
 namespace vellaro {
 
+// The author and the web address the About window shows; the address shown is the one opened.
+inline constexpr char16_t kAuthorName[] = u"Калин Димитров";
+inline constexpr char16_t kAuthorAddress[] = u"https://vellaro.example";
+
+// The About window: the banner, the author and the author's web address, always above other
+// windows. It is shown without blocking anything and only hidden when closed, so there is never
+// more than one. It is centred on the screen the first time it shows in a run and stays where
+// the user leaves it after that.
 class TForm2 final : public TBaseForm
 {
     Q_OBJECT
 
 public:
     explicit TForm2(FormContext &context, QWidget *parent = nullptr);
+
+    // A click on the web address: the browser opens it; this window stays.
+    void Label3Click();
+    void Button1Click();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void centreOnScreen();
+
+    QLabel *Image1 = nullptr;
+    QLabel *Label1 = nullptr;
+    QLabel *Label2 = nullptr;
+    QLabel *Label3 = nullptr;
+    QPushButton *Button1 = nullptr;
+    bool m_centred = false;
+    // The outer size the centring used; the window manager adds its frame only once the window
+    // is up, and then the centring is done once more with the real size.
+    QSize m_centredFrameSize;
+    bool m_frameCheckPending = false;
+    bool m_label3Pressed = false;
 };
 
 } // namespace vellaro

@@ -18,6 +18,12 @@ const QString kWidth = QStringLiteral("Width");
 const QString kHeight = QStringLiteral("Height");
 const QString kAlphaBlend = QStringLiteral("AlphaBlend");
 
+QList<TBaseForm *> &registry()
+{
+    static QList<TBaseForm *> forms;
+    return forms;
+}
+
 QFont windowFont()
 {
     QFont font(QStringLiteral("MS Sans Serif"));
@@ -31,6 +37,17 @@ TBaseForm::TBaseForm(FormContext &context, QWidget *parent)
     : QWidget(parent, Qt::Window), m_context(context)
 {
     setFont(windowFont());
+    registry().append(this);
+}
+
+TBaseForm::~TBaseForm()
+{
+    registry().removeOne(this);
+}
+
+const QList<TBaseForm *> &TBaseForm::liveForms()
+{
+    return registry();
 }
 
 void TBaseForm::DoCreate()

@@ -24,6 +24,10 @@ class TBaseForm : public QWidget
 
 public:
     explicit TBaseForm(FormContext &context, QWidget *parent = nullptr);
+    ~TBaseForm() override;
+
+    // Every window of the program that exists now, in creation order.
+    static const QList<TBaseForm *> &liveForms();
 
     // Runs the creation handler (its error is shown in the error box), then the restore.
     void DoCreate();

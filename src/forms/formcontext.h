@@ -9,6 +9,10 @@
 
 namespace vellaro {
 
+class AutostartStore;
+class NotifyIconShell;
+class UrlOpener;
+
 // What every window needs from outside: where its files are and the injected services. The
 // program fills it from the executable's location; tests point it at temporary folders. It
 // outlives every window.
@@ -20,6 +24,9 @@ struct FormContext
     const Clock *clock;
     LocaleFormats *formats;  // replaced when the user changes the regional settings
     Sound *sound = nullptr;
+    NotifyIconShell *trayShell = nullptr;  // the notification area
+    AutostartStore *autostart = nullptr;   // start with the session
+    UrlOpener *urlOpener = nullptr;        // the About window's web address
 };
 
 } // namespace vellaro

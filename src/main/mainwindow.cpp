@@ -1,13 +1,19 @@
 #include "mainwindow.h"
 
+#include "actionmenubar.h"
 #include "alarmwindow.h"
 #include "appexit.h"
+#include "autostart.h"
 #include "error.h"
 #include "entryeditor.h"
 #include "guard.h"
 #include "icons.h"
 #include "listfile.h"
 #include "listview.h"
+#include "menuusage.h"
+#include "notifyicon.h"
+#include "opacity.h"
+#include "opacitydialog.h"
 #include "reminderlistmodel.h"
 
 #include <QAbstractEventDispatcher>
@@ -22,7 +28,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMenuBar>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTimer>
@@ -77,6 +82,7 @@ TForm1::TForm1(FormContext &context, QWidget *parent) : TBaseForm(context, paren
     connect(Action4, &QAction::triggered, this, guardedSlot(this, &TForm1::Edit1Click));
     connect(Action3, &QAction::triggered, this, guardedSlot(this, &TForm1::Action3Execute));
     connect(aAbout, &QAction::triggered, this, guardedSlot(this, &TForm1::aAboutExecute));
+    connect(Alpha, &QAction::triggered, this, guardedSlot(this, &TForm1::AlphaExecute));
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -111,6 +117,7 @@ TForm1::TForm1(FormContext &context, QWidget *parent) : TBaseForm(context, paren
     layout->addWidget(Status);
 
     buildContextMenu();
+    buildTray();
 
     ModifiedTimer = new QTimer(this);
     ModifiedTimer->setObjectName(QStringLiteral("ModifiedTimer"));
@@ -135,6 +142,10 @@ TForm1::TForm1(FormContext &context, QWidget *parent) : TBaseForm(context, paren
 
     setFocusProxy(ListView1);
     ListView1->setFocus();
+
+    // Every component is in place: the tray icon acts on its values now, before the creation
+    // handler runs, and keeps the window hidden for the start.
+    NotifyIcon1->FinishLoading();
 }
 
 TForm1::~TForm1() = default;
@@ -151,26 +162,14 @@ QAction *TForm1::makeAction(const char *name, const QString &caption, const QStr
 
 void TForm1::buildMenuBar()
 {
-    ActionMainMenuBar1 = new QMenuBar(this);
+    const QHash<QString, QAction *> commands{
+        {QStringLiteral("Action1"), Action1}, {QStringLiteral("Action2"), Action2},
+        {QStringLiteral("Action3"), Action3}, {QStringLiteral("Action4"), Action4},
+        {QStringLiteral("Alpha"), Alpha},     {QStringLiteral("aAbout"), aAbout},
+    };
+    ActionMainMenuBar1 =
+        new TActionMainMenuBar(mainMenuBarDefinition(), commands, m_context.sound, this);
     ActionMainMenuBar1->setObjectName(QStringLiteral("ActionMainMenuBar1"));
-    ActionMainMenuBar1->setNativeMenuBar(false);
-
-    QMenu *file = ActionMainMenuBar1->addMenu(QStringLiteral("&Файл"));
-    file->addAction(Action1);
-    file->addAction(Action2);
-    file->addAction(Action4);
-    file->addSeparator();
-    file->addAction(Action3);
-
-    QMenu *options = ActionMainMenuBar1->addMenu(QStringLiteral("&Настройки"));
-    options->addAction(Alpha);
-
-    // The Help entry carries a caption of its own; it still runs the About command.
-    QMenu *help = ActionMainMenuBar1->addMenu(QStringLiteral("&Помощ"));
-    QAction *about = help->addAction(aAbout->icon(), QStringLiteral("З&а програмата"));
-    about->setObjectName(QStringLiteral("aAboutItem"));
-    about->setStatusTip(aAbout->statusTip());
-    connect(about, &QAction::triggered, aAbout, &QAction::trigger);
 }
 
 void TForm1::buildContextMenu()
@@ -198,6 +197,100 @@ void TForm1::buildContextMenu()
     connect(edit, &QAction::triggered, this, guardedSlot(this, &TForm1::Edit1Click));
 }
 
+void TForm1::buildTray()
+{
+    ImageList2 = new TImageList(this);
+    ImageList2->setObjectName(QStringLiteral("ImageList2"));
+    for (int i = 0; i < 8; ++i)
+        ImageList2->Add(imageList1Icon(i));
+
+    TrayPopup = new TPopupMenu(this);
+    TrayPopup->setObjectName(QStringLiteral("TrayPopup"));
+    auto addItem = [this](const char *name, const QString &caption) {
+        auto *item = new TMenuItem(caption, TrayPopup);
+        item->setObjectName(QString::fromLatin1(name));
+        TrayPopup->addAction(item);
+        return item;
+    };
+    auto addSeparator = [this](const char *name) {
+        TrayPopup->addSeparator()->setObjectName(QString::fromLatin1(name));
+    };
+
+    TMenuItem *showHide = addItem("ShowHide", QStringLiteral("Показване / Скриване"));
+    showHide->setDefault(true);
+    connect(showHide, &QAction::triggered, this,
+            [this, showHide] { guarded([&] { ShowHideClick(showHide); }); });
+    addSeparator("N3");
+    TMenuItem *add = addItem("New", QStringLiteral("Добавяне на нов запис ..."));
+    connect(add, &QAction::triggered, Action1, &QAction::trigger);
+    addSeparator("N9");
+    TMenuItem *about = addItem("AboutProg", QStringLiteral("За програмата"));
+    connect(about, &QAction::triggered, aAbout, &QAction::trigger);
+    Autostart = addItem("Autostart", QStringLiteral("Стартиране с ОС"));
+    Autostart->setCheckable(true);
+    Autostart->setChecked(true);
+    connect(Autostart, &QAction::triggered, this,
+            [this] { guarded([this] { AutostartClick(Autostart); }); });
+    addSeparator("N6");
+    TMenuItem *exit = addItem("Exit", QStringLiteral("Изход"));
+    connect(exit, &QAction::triggered, Action3, &QAction::trigger);
+
+    NotifyIcon1 = new TNotifyIcon(this, m_context.trayShell);
+    NotifyIcon1->setObjectName(QStringLiteral("NotifyIcon1"));
+    NotifyIcon1->setIconList(ImageList2);
+    NotifyIcon1->setCycleInterval(400);
+    NotifyIcon1->setHint(QStringLiteral("Vellaro Версия: 2.0"));
+    NotifyIcon1->setShowHint(true);
+    NotifyIcon1->setIcon(programIcon());
+    NotifyIcon1->setPopupMenu(TrayPopup);
+    NotifyIcon1->setStartMinimized(true);
+    NotifyIcon1->setMinimizeToTray(true);
+    NotifyIcon1->setOnClick([this](QObject *sender) { NotifyIcon1Click(sender); });
+
+    // The area went away while the window was hidden in it: bring the window back, or nothing
+    // would be left to reach the program by.
+    if (NotifyIconShell *shell = m_context.trayShell)
+        connect(shell, &NotifyIconShell::areaAvailabilityChanged, this, [this](bool available) {
+            if (!available && !isVisible())
+                guarded([this] { NotifyIcon1->ShowMainWindow(); });
+        });
+}
+
+void TForm1::showAtStart()
+{
+    const bool trayReachable = m_context.trayShell && m_context.trayShell->isAreaAvailable();
+    if (NotifyIcon1->ShowMainWindowAtRun() || !trayReachable)
+        show();
+}
+
+void TForm1::ShowHideClick(QObject *)
+{
+    if (isVisible()) {
+        NotifyIcon1->HideMainWindow();
+        return;
+    }
+    NotifyIcon1->ShowMainWindow();
+    if (m_context.trayShell)
+        m_context.trayShell->SetForegroundWindow(window());
+}
+
+void TForm1::NotifyIcon1Click(QObject *Sender)
+{
+    ShowHideClick(Sender);
+}
+
+void TForm1::AutostartClick(QObject *)
+{
+    // Whether this writes or deletes follows the store alone, never the check mark.
+    AutostartStore *store = m_context.autostart;
+    if (!store || !store->isOpen())
+        return;
+    if (store->valueExists())
+        store->deleteValue();
+    else
+        store->writeValue(QCoreApplication::applicationFilePath());
+}
+
 void TForm1::setEntryEditor(TForm3 *editor) { m_editor = editor; }
 
 void TForm1::setAlarmWindow(TForm4 *alarm) { m_alarmWindow = alarm; }
@@ -210,6 +303,10 @@ void TForm1::FormCreate()
     m_statusDate = m_context.clock->now().date();
     m_statusDateText = m_context.formats->dateText(m_statusDate);
     setTextIfChanged(m_panels[1], m_statusDateText);
+    // Last: whether the program starts with the session. A store that does not open leaves the
+    // mark as it is.
+    if (AutostartStore *store = m_context.autostart; store && store->isOpen())
+        Autostart->setChecked(store->valueExists());
 }
 
 void TForm1::LoadList()
@@ -391,6 +488,22 @@ void TForm1::aAboutExecute()
     m_aboutWindow->show();
     m_aboutWindow->raise();
     m_aboutWindow->activateWindow();
+}
+
+void TForm1::setOpacityWindow(TOpacitySetForm *dialog)
+{
+    m_opacityWindow = dialog;
+}
+
+void TForm1::AlphaExecute()
+{
+    if (!m_opacityWindow || m_opacityWindow->showModal() != mrOk)
+        return;
+    // A text that is no number stops here, before any window has changed.
+    const int alpha = opacityFromPercentText(m_opacityWindow->percentText(),
+                                             m_context.formats->decimalSeparator());
+    for (TBaseForm *form : TBaseForm::liveForms())
+        form->setAlphaBlendValue(alpha);
 }
 
 bool TForm1::event(QEvent *event)

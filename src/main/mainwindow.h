@@ -9,13 +9,18 @@
 class QAction;
 class QLabel;
 class QMenu;
-class QMenuBar;
 class QStatusBar;
 class QTimer;
 
 namespace vellaro {
 
 class ReminderListModel;
+class TActionMainMenuBar;
+class TOpacitySetForm;
+class TImageList;
+class TMenuItem;
+class TNotifyIcon;
+class TPopupMenu;
 class TForm3;
 class TForm4;
 class TListView;
@@ -35,6 +40,7 @@ public:
 
     // The other windows the commands open.
     void setAboutWindow(TBaseForm *about) { m_aboutWindow = about; }
+    void setOpacityWindow(TOpacitySetForm *dialog);
     void setEntryEditor(TForm3 *editor);
     void setAlarmWindow(TForm4 *alarm);
 
@@ -47,6 +53,8 @@ public:
     void Action3Execute();
     void EditName1Click();
     void aAboutExecute();
+    // Asks for a transparency percentage and gives every window of the program its opacity.
+    void AlphaExecute();
     void ModifiedTimerTimer();
     void Action1Execute();
     void Edit1Click();
@@ -56,6 +64,16 @@ public:
     // the alarm window; rows falling due meanwhile wait their turn.
     void CheckForReminder();
     static QString ConvertToDate(const QString &text);
+    // The show/hide toggle of the tray icon and of its menu.
+    void ShowHideClick(QObject *Sender);
+    void NotifyIcon1Click(QObject *Sender);
+    // Turns start with the session on or off, by what the store holds; the item has flipped
+    // its check mark already, as a checkable menu item does before anything else.
+    void AutostartClick(QObject *Sender);
+
+    // Shows the window at the start of the run unless the tray icon keeps it hidden; without a
+    // notification area to bring it back from, it always shows.
+    void showAtStart();
 
     // Starts the save timer unless it already runs (its countdown is not restarted).
     void MarkChanged();
@@ -78,10 +96,11 @@ private:
     QAction *makeAction(const char *name, const QString &caption, const QString &hint, int image);
     void buildMenuBar();
     void buildContextMenu();
+    void buildTray();
 
     ReminderListModel *m_model = nullptr;
     TListView *ListView1 = nullptr;
-    QMenuBar *ActionMainMenuBar1 = nullptr;
+    TActionMainMenuBar *ActionMainMenuBar1 = nullptr;
     QStatusBar *Status = nullptr;
     QLabel *m_panels[3] = {};
     QMenu *ContextPopup = nullptr;
@@ -96,7 +115,13 @@ private:
     QAction *Alpha = nullptr;
     QAction *aAbout = nullptr;
 
+    TNotifyIcon *NotifyIcon1 = nullptr;
+    TPopupMenu *TrayPopup = nullptr;
+    TImageList *ImageList2 = nullptr;
+    TMenuItem *Autostart = nullptr;
+
     QPointer<TBaseForm> m_aboutWindow;
+    QPointer<TOpacitySetForm> m_opacityWindow;
     QPointer<TForm3> m_editor;
     QPointer<TForm4> m_alarmWindow;
     ReminderCheck m_check;

@@ -1,0 +1,13 @@
+#include "urlopener.h"
+
+#include <QDesktopServices>
+#include <QUrl>
+
+namespace vellaro {
+
+void DesktopUrlOpener::openUrl(const QString &address)
+{
+    QDesktopServices::openUrl(QUrl(address, QUrl::StrictMode));
+}
+
+} // namespace vellaro

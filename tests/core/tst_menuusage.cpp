@@ -1,0 +1,121 @@
+#include "menuusage.h"
+
+#include <QTest>
+
+using namespace vellaro;
+
+Q_DECLARE_METATYPE(UsageData)
+Q_DECLARE_METATYPE(RgbColour)
+
+namespace {
+
+constexpr int kFile = 0;
+constexpr int kOptions = 1;
+constexpr int kHelp = 2;
+
+// File holds Add, Delete, Edit, a separator and Exit.
+int fileItem(const QString &action)
+{
+    const MenuBarDefinition bar = mainMenuBarDefinition();
+    const auto &items = bar.menus[kFile].items;
+    for (int i = 0; i < int(items.size()); ++i) {
+        if (items[i].action == action)
+            return i;
+    }
+    return -1;
+}
+
+} // namespace
+
+class TestMenuUsage : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void inUse_followsTheSchedule_data()
+    {
+        QTest::addColumn<UsageData>("usage");
+        QTest::addColumn<int>("session");
+        QTest::addColumn<bool>("inUse");
+        QTest::newRow("alwaysInUse") << UsageData{-1, 0} << 1000 << true;
+        QTest::newRow("unusedTwoRunsAgo") << UsageData{0, 11} << 13 << true;
+        QTest::newRow("unusedThreeRunsAgo") << UsageData{0, 10} << 13 << false;
+        QTest::newRow("twiceSixRunsAgo") << UsageData{2, 7} << 13 << false;
+        QTest::newRow("fourteenUsesStepThirtyOne") << UsageData{14, 0} << 30 << true;
+        QTest::newRow("pastTheLastStepTooOld") << UsageData{500, 0} << 31 << false;
+    }
+
+    void inUse_followsTheSchedule()
+    {
+        QFETCH(UsageData, usage);
+        QFETCH(int, session);
+        QFETCH(bool, inUse);
+        QCOMPARE(isInUse(usage, session), inUse);
+    }
+
+    void fileMenu_afterRunningACommand_data()
+    {
+        QTest::addColumn<QString>("run");
+        QTest::addColumn<QList<bool>>("shown");
+        QTest::addColumn<bool>("expandRow");
+        // At a fresh start nothing of File is in use: hiding would empty it, so all shows.
+        QTest::newRow("freshStart") << QString() << QList<bool>{1, 1, 1, 1, 1} << false;
+        QTest::newRow("delete") << "Action2" << QList<bool>{0, 1, 0, 0, 0} << true;
+        QTest::newRow("separatorWithEntryAbove") << "Action4" << QList<bool>{0, 0, 1, 1, 0} << true;
+        QTest::newRow("separatorWithEntryBelow") << "Action3" << QList<bool>{0, 0, 0, 1, 1} << true;
+    }
+
+    void fileMenu_afterRunningACommand()
+    {
+        QFETCH(QString, run);
+        QFETCH(QList<bool>, shown);
+        QFETCH(bool, expandRow);
+        MenuUsage usage(mainMenuBarDefinition());
+        QCOMPARE(usage.SessionCount(), 13);
+        if (!run.isEmpty()) {
+            usage.recordExecution(kFile, fileItem(run));
+            QCOMPARE(usage.itemUsage(kFile, fileItem(run)), (UsageData{1, 13}));
+            QCOMPARE(usage.menuUsage(kFile), (UsageData{1, 13}));
+        }
+        const CollapsedView view = usage.collapsedView(kFile);
+        QCOMPARE(QList<bool>(view.shown.begin(), view.shown.end()), shown);
+        QCOMPARE(view.expandRow, expandRow);
+        // Whatever File did, Help stays unused and Options in use.
+        QVERIFY(!usage.isItemInUse(kHelp, 0));
+        QVERIFY(usage.isItemInUse(kOptions, 0));
+    }
+
+    void restart_startsFromTheStoredValues()
+    {
+        const MenuBarDefinition stored = mainMenuBarDefinition();
+        MenuUsage run(stored);
+        run.recordExecution(kFile, 0);
+        run.recordExecution(kHelp, 0);
+        const MenuUsage next(stored);
+        QCOMPARE(next.SessionCount(), 13);
+        QCOMPARE(next.itemUsage(kFile, 0), (UsageData{0, 0}));
+        QCOMPARE(next.itemUsage(kOptions, 0), (UsageData{0, 12}));
+        QVERIFY(!next.collapsedView(kFile).expandRow);
+    }
+
+    void unusedItemColour_data()
+    {
+        QTest::addColumn<RgbColour>("face");
+        QTest::addColumn<RgbColour>("unused");
+        QTest::newRow("beigeButtonFace") << RgbColour{236, 233, 216} << RgbColour{247, 246, 238};
+        QTest::newRow("lightGreyToWhite") << RgbColour{239, 239, 239} << RgbColour{255, 255, 255};
+        QTest::newRow("saturatedDarkens") << RgbColour{255, 0, 0} << RgbColour{224, 0, 0};
+    }
+
+    void unusedItemColour()
+    {
+        QFETCH(RgbColour, face);
+        QFETCH(RgbColour, unused);
+        const RgbColour got = vellaro::unusedItemColour(face);
+        QVERIFY2(got == unused,
+                 qPrintable(QString("%1,%2,%3").arg(got.red).arg(got.green).arg(got.blue)));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMenuUsage)
+#include "tst_menuusage.moc"

@@ -1,0 +1,165 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace vellaro::e2e {
+
+// An X window id.
+using XWindow = unsigned long;
+
+// What a helper program left behind when it ended (or was stopped at its time limit).
+struct ToolResult
+{
+    bool finished = false;
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+
+    bool ok() const { return finished && exitCode == 0; }
+};
+
+// One object of a program's accessibility tree, as a screen reader sees it.
+struct AccessibleNode
+{
+    QString role; // the role name the program gives: "alert message", "label", "push button"
+    QString name;
+    std::vector<AccessibleNode> children;
+
+    // Depth-first search of this node and everything below it; nullptr when nothing matches.
+    const AccessibleNode *find(const QString &role, const QString &name) const;
+    // The names of every node of the given role below this one, depth first.
+    QStringList namesOf(const QString &role) const;
+    // One line per node, indented by depth: for failure messages.
+    QString dump(int depth = 0) const;
+};
+
+// Polls cond until it holds or timeoutMs passes, processing Qt events in between (the
+// accessibility bus service lives on this process's event loop).
+bool waitUntil(const std::function<bool()> &cond, int timeoutMs);
+
+// A private desktop for one test: an Xvfb server, a temporary folder holding a copy of the
+// program, a private runtime folder, and every process the test started. Everything is stopped
+// and removed when the session ends, also when a check failed half-way. Every wait is bounded.
+class Session
+{
+public:
+    explicit Session(QString binaryPath);
+    ~Session();
+    Session(const Session &) = delete;
+    Session &operator=(const Session &) = delete;
+
+    // Starts the X server and prepares the folders. On failure error() says why.
+    bool start();
+    const QString &error() const { return m_error; }
+
+    QString display() const { return m_display; }
+    QString workDir() const;
+    QString filePath(const QString &name) const;
+    QString appPath() const;
+    QString runtimeDir() const;
+
+    // The environment each program start gets; change it before startApp() (LANG, extra
+    // variables). Only what is listed here reaches the program.
+    QProcessEnvironment &appEnvironment() { return m_appEnv; }
+
+    // Starts the copied program in the work folder. The session owns the process and kills it at
+    // the end if it is still running.
+    QProcess *startApp(const QStringList &arguments = {});
+    // Starts a helper (a tray host, a sound server, ...) with the test's own environment and
+    // DISPLAY; it is stopped at the end.
+    QProcess *startHelper(const QString &program, const QStringList &arguments);
+    // Waits for a process to end on its own. False when it is still running after timeoutMs.
+    static bool waitForExit(QProcess *process, int timeoutMs);
+    // Sends a signal to a running process.
+    static bool sendSignal(QProcess *process, int signalNumber);
+    // Everything the process printed so far, for failure messages.
+    static QString outputOf(QProcess *process);
+
+    // Runs a command-line tool against this display and waits at most timeoutMs for it.
+    ToolResult run(const QString &program, const QStringList &arguments, int timeoutMs = 5000);
+
+    // Top-level windows that are shown, have exactly this title (any title when it is empty)
+    // and, when pid > 0, belong to that process.
+    QList<XWindow> findWindows(const QString &title, qint64 pid = 0) const;
+    // The first matching window once one is shown; 0 on timeout.
+    XWindow waitForWindow(const QString &title, qint64 pid, int timeoutMs) const;
+    // The same for a started program, giving up at once when the program ends first.
+    XWindow waitForWindowOf(QProcess *app, const QString &title, int timeoutMs) const;
+    // True once the window is no longer shown (hidden or destroyed).
+    bool waitForWindowGone(XWindow window, int timeoutMs) const;
+    bool isViewable(XWindow window) const;
+    QString windowTitle(XWindow window) const;
+    qint64 windowPid(XWindow window) const;
+    // Position on the screen and size of the window's client area.
+    QRect windowGeometry(XWindow window) const;
+    bool moveResizeWindow(XWindow window, const QRect &geometry);
+
+    // Gives the window the keyboard focus and waits until the server confirms it.
+    bool focusWindow(XWindow window);
+    // Presses keys as a user would, on whatever window has the focus ("F2", "ctrl+a", ...).
+    bool pressKeys(const QStringList &keys);
+    bool typeText(const QString &text);
+    // Asks the window to close the way a window manager does for the close box: a
+    // WM_DELETE_WINDOW message. False when the window does not take part in that protocol.
+    bool closeWindowPolitely(XWindow window);
+
+    // Text of the CLIPBOARD selection; nullopt when no program offers text.
+    std::optional<QByteArray> clipboard();
+    bool waitForClipboard(const QByteArray &expected, int timeoutMs);
+
+    // Records every window that gets mapped on this display from now on.
+    void watchMappedWindows();
+    // The windows mapped since watchMappedWindows(), in order.
+    QList<XWindow> mappedWindows();
+
+    // Starts a private D-Bus session bus that offers an accessibility bus (the bus itself), so
+    // later program starts publish their widgets over AT-SPI. Call before startApp().
+    bool enableAccessibility();
+    // The accessibility tree of a started program; its top-level windows are the root's
+    // children. Reads it again until ready(tree) holds or timeoutMs passes, and returns the last
+    // tree read (nullopt when the program never published one).
+    std::optional<AccessibleNode>
+    accessibleTree(qint64 pid, int timeoutMs,
+                   const std::function<bool(const AccessibleNode &)> &ready = {});
+
+    // Stops every process of the session; also done by the destructor.
+    void stopAll();
+
+private:
+    struct XState;
+    struct BusState;
+
+    bool fail(const QString &message);
+    void prepareChild(QProcess *process) const;
+    std::unique_ptr<QProcess> launch(const QString &program, const QStringList &arguments,
+                                     const QProcessEnvironment &env, const QString &workDir,
+                                     const QString &errorLog = {});
+    QStringList busNamesOf(qint64 pid) const;
+    std::optional<AccessibleNode> readAccessible(const QString &service, const QString &path,
+                                                 int depth, int &budget) const;
+
+    QString m_binaryPath;
+    QString m_error;
+    QString m_display;
+    QTemporaryDir m_dir;
+    QProcessEnvironment m_appEnv;
+    std::unique_ptr<QProcess> m_xserver;
+    std::unique_ptr<XState> m_x;
+    std::unique_ptr<BusState> m_bus;
+    std::vector<std::unique_ptr<QProcess>> m_apps;
+    std::vector<std::unique_ptr<QProcess>> m_helpers;
+};
+
+} // namespace vellaro::e2e

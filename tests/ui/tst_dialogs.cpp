@@ -1,0 +1,278 @@
+// The transparency command with its dialog, and the About window, among the program's windows.
+#include "aboutwindow.h"
+#include "alarmwindow.h"
+#include "entryeditor.h"
+#include "guard.h"
+#include "mainwindow.h"
+#include "opacitydialog.h"
+#include "urlopener.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QImageReader>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+using namespace vellaro;
+
+namespace {
+
+class FakeClock final : public Clock
+{
+public:
+    QDateTime now() const override { return {QDate(2026, 12, 9), QTime(9, 5, 7)}; }
+};
+
+class FakeUrlOpener final : public UrlOpener
+{
+public:
+    void openUrl(const QString &address) override { opened << address; }
+    QStringList opened;
+};
+
+// The program's five windows, created and destroyed in the program's order.
+struct WindowSet
+{
+    TForm1 *main = nullptr;
+    TForm2 *about = nullptr;
+    TOpacitySetForm *dialog = nullptr;
+    std::vector<std::unique_ptr<TBaseForm>> forms;
+
+    explicit WindowSet(FormContext &context)
+    {
+        auto create = [&](auto *form) {
+            forms.emplace_back(form);
+            form->DoCreate();
+            return form;
+        };
+        main = create(new TForm1(context));
+        about = create(new TForm2(context));
+        create(new TForm3(context));
+        create(new TForm4(context));
+        dialog = create(new TOpacitySetForm(context));
+        main->setAboutWindow(about);
+        main->setOpacityWindow(dialog);
+    }
+
+    ~WindowSet()
+    {
+        for (; !forms.empty(); forms.pop_back())
+            guarded([this] { forms.back()->DoDestroy(); });
+    }
+
+    // Each window's opacity, as it remembers it and as the window really carries it.
+    QList<int> opacities() const
+    {
+        QList<int> out;
+        for (const auto &form : forms)
+            out << form->AlphaBlendValue() << qRound(form->windowOpacity() * 255);
+        return out;
+    }
+};
+
+QList<int> all(int alpha)
+{
+    return QList<int>(10, alpha);
+}
+
+QComboBox *combo(TOpacitySetForm *d)
+{
+    return d->findChild<QComboBox *>("pCombo");
+}
+
+void confirm(TOpacitySetForm *d, const QString &text)
+{
+    combo(d)->setEditText(text);
+    d->findChild<QPushButton *>("Button1")->click();
+}
+
+QPoint screenCentreFor(const QWidget *w)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const QSize outer = w->frameGeometry().size();
+    return screen.topLeft() + QPoint(std::max((screen.width() - outer.width()) / 2, 0),
+                                     std::max((screen.height() - outer.height()) / 2, 0));
+}
+
+} // namespace
+
+class TestDialogs : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ProfileFile> m_ini;
+    FakeClock m_clock;
+    FakeUrlOpener m_opener;
+    LocaleFormats m_formats =
+        LocaleFormats::fromLocale(QLocale(QLocale::Bulgarian, QLocale::Bulgaria));
+    std::unique_ptr<FormContext> m_context;
+    QStringList m_errors;
+
+    // Runs the command as the menu does; `user` plays the user's part once the dialog is up.
+    void runAlpha(WindowSet &windows, std::function<void(TOpacitySetForm *)> user)
+    {
+        TOpacitySetForm *dialog = windows.dialog;
+        bool stuck = true;
+        QTimer::singleShot(0, dialog, [&] {
+            if (QTest::qWaitFor([&] { return dialog->isModalRunning(); }))
+                user(dialog);
+            stuck = dialog->modalResult() == mrNone;
+            if (stuck)
+                dialog->close(); // never leave a failed test inside the modal loop
+        });
+        windows.main->findChild<QAction *>("Alpha")->trigger();
+        QVERIFY(!stuck);
+        QVERIFY(!dialog->isVisible());
+    }
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_ini = std::make_unique<ProfileFile>(m_dir->filePath("Vellaro.ini"));
+        m_context = std::make_unique<FormContext>(
+            FormContext{m_dir->filePath("List.ul1"), m_ini.get(), "vellaro", &m_clock, &m_formats});
+        m_context->urlOpener = &m_opener;
+        m_opener.opened.clear();
+        QFile list(m_context->listPath);
+        QVERIFY(list.open(QIODevice::WriteOnly));
+        m_errors.clear();
+        setErrorBoxHandler([this](const QString &text) { m_errors << text; });
+    }
+
+    void cleanup() { setErrorBoxHandler({}); }
+
+    void fifty_givesEveryWindow155_andARestartKeepsIt()
+    {
+        {
+            WindowSet windows(*m_context);
+            QCOMPARE(windows.opacities(), all(255));
+            windows.main->show(); // shown and hidden windows alike
+            runAlpha(windows, [](TOpacitySetForm *d) {
+                combo(d)->setCurrentIndex(combo(d)->findText("50"));
+                d->findChild<QPushButton *>("Button1")->click();
+            });
+            QCOMPARE(windows.opacities(), all(155));
+        }
+        WindowSet next(*m_context);
+        QCOMPARE(next.opacities(), all(155));
+        runAlpha(next, [](TOpacitySetForm *d) { confirm(d, "0"); });
+        QCOMPARE(next.opacities(), all(255));
+        QVERIFY(m_errors.isEmpty());
+    }
+
+    void transparency_notANumberOrEscapeOrCloseBox_changeNothing()
+    {
+        WindowSet windows(*m_context);
+        runAlpha(windows, [](TOpacitySetForm *d) { confirm(d, "70"); });
+        QCOMPARE(windows.opacities(), all(115));
+        runAlpha(windows, [](TOpacitySetForm *d) { confirm(d, "Избери стойност"); });
+        QCOMPARE(m_errors, QStringList{"'Избери стойност' is not a valid floating point value."});
+        runAlpha(windows, [](TOpacitySetForm *d) {
+            combo(d)->setCurrentIndex(0);
+            QTest::keyClick(d, Qt::Key_Escape);
+            QVERIFY(d->modalResult() == mrNone);
+            d->close();
+        });
+        QCOMPARE(windows.opacities(), all(115));
+    }
+
+    void transparency_typedDecimalAndEnter_textStaysForTheNextUse()
+    {
+        WindowSet windows(*m_context);
+        runAlpha(windows, [](TOpacitySetForm *d) {
+            QLineEdit *edit = combo(d)->lineEdit();
+            edit->selectAll();
+            for (QChar c : QString("12,7"))
+                QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QString(c), {});
+            QTest::keyClick(edit, Qt::Key_Return);
+        });
+        QCOMPARE(windows.opacities(), all(231));
+        QCOMPARE(combo(windows.dialog)->count(), 11); // typed text is not added to the list
+        QCOMPARE(windows.dialog->percentText(), QString("12,7"));
+    }
+
+    void about_shownTwiceIsOneWindow_centredTheFirstTimeOnly()
+    {
+        QImageReader banner(":/pictures/about_banner.jpg");
+        QCOMPARE(banner.format(), QByteArray("jpeg"));
+        QCOMPARE(banner.read().size(), QSize(300, 73));
+
+        QFile ini(m_ini->path());
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[За програмата]\nLeft=3\nTop=4\n");
+        ini.close();
+        auto windows = std::make_unique<WindowSet>(*m_context);
+        TForm2 *about = windows->about;
+        QCOMPARE(about->findChild<QLabel *>("Image1")->pixmap().size(), QSize(300, 73));
+        QCOMPARE(about->pos(), QPoint(3, 4));
+        windows->main->aAboutExecute();
+        QVERIFY(QTest::qWaitForWindowExposed(about));
+        QCOMPARE(about->pos(), screenCentreFor(about)); // not where the file put it
+        windows->main->aAboutExecute();
+        int shown = 0;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            shown += qobject_cast<TForm2 *>(w) && w->isVisible();
+        QCOMPARE(shown, 1);
+
+        // Moved, closed and shown again: where it was left; after a restart: centred again.
+        about->move(20, 30);
+        about->close();
+        windows->main->aAboutExecute();
+        QCOMPARE(about->pos(), QPoint(20, 30));
+        windows.reset();
+        windows = std::make_unique<WindowSet>(*m_context);
+        QCOMPARE(windows->about->pos(), QPoint(20, 30));
+        windows->main->aAboutExecute();
+        QCOMPARE(windows->about->pos(), screenCentreFor(windows->about));
+    }
+
+    void about_keys_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("closes");
+        QTest::newRow("escapeDoesNothing") << int(Qt::Key_Escape) << false;
+        QTest::newRow("enter") << int(Qt::Key_Return) << true;
+        QTest::newRow("space") << int(Qt::Key_Space) << true;
+    }
+
+    void about_keys()
+    {
+        QFETCH(int, key);
+        QFETCH(bool, closes);
+        WindowSet windows(*m_context);
+        windows.about->show();
+        QVERIFY(QTest::qWaitForWindowExposed(windows.about));
+        QCOMPARE(QApplication::focusWidget(), windows.about->findChild<QPushButton *>("Button1"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+        QCOMPARE(windows.about->isVisible(), !closes);
+    }
+
+    void about_webAddressClick_opensTheAddressShown_andTheWindowStays()
+    {
+        WindowSet windows(*m_context);
+        windows.about->show();
+        QVERIFY(QTest::qWaitForWindowExposed(windows.about));
+        auto *link = windows.about->findChild<QLabel *>("Label3");
+        QTest::mouseClick(link, Qt::LeftButton, {}, QPoint(5, 5));
+        QCOMPARE(m_opener.opened, QStringList{link->text()});
+        QVERIFY(windows.about->isVisible());
+        // Pressed on the address and let go elsewhere: no click.
+        QTest::mousePress(link, Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseRelease(link, Qt::LeftButton, {}, QPoint(-40, 5));
+        QCOMPARE(m_opener.opened.size(), 1);
+    }
+};
+
+QTEST_MAIN(TestDialogs)
+#include "tst_dialogs.moc"

@@ -1,0 +1,263 @@
+#include "actionmenubar.h"
+#include "guard.h"
+#include "mainwindow.h"
+#include "reminderlistmodel.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace vellaro;
+
+namespace {
+
+class FakeClock final : public Clock
+{
+public:
+    QDateTime now() const override { return {QDate(2026, 12, 9), QTime(9, 5, 7)}; }
+};
+
+class FakeSound final : public Sound
+{
+public:
+    bool playFileAndWait(const QString &) override { return false; }
+    void playEvent(const QString &eventId) override { events << eventId; }
+    QStringList events;
+};
+
+constexpr int kFile = 0;
+constexpr int kOptions = 1;
+constexpr int kHelp = 2;
+const QStringList kWholeFile{"&Добавяне ...", "&Изтриване", "&Редактиране ...", "-", "И&зход"};
+const QStringList kDeleteOnly{"&Изтриване", "<expand>"};
+
+QStringList shown(const TActionPopupMenu *menu)
+{
+    QStringList out;
+    for (QAction *a : menu->actions()) {
+        if (a->isVisible())
+            out << (a == menu->expandRow() ? "<expand>" : a->isSeparator() ? "-" : a->text());
+    }
+    return out;
+}
+
+// The colour of the picture column beside an entry.
+QColor columnColour(TActionPopupMenu *menu, QAction *entry)
+{
+    return menu->grab().toImage().pixelColor(3, menu->actionGeometry(entry).center().y());
+}
+
+} // namespace
+
+class TestMenuBar : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ProfileFile> m_ini;
+    FakeClock m_clock;
+    FakeSound m_sound;
+    LocaleFormats m_formats =
+        LocaleFormats::fromLocale(QLocale(QLocale::Bulgarian, QLocale::Bulgaria));
+    std::unique_ptr<FormContext> m_context;
+    std::unique_ptr<TForm1> m_window;
+    TActionMainMenuBar *m_bar = nullptr;
+
+    TActionPopupMenu *menu(int index) const { return m_bar->popupMenu(index); }
+    QAction *entry(int index, const char *command) const
+    {
+        return menu(index)->findChild<QAction *>(QString::fromLatin1(command) + "Item");
+    }
+
+    // Opens a menu with a click on the bar.
+    TActionPopupMenu *open(int index)
+    {
+        TActionPopupMenu *m = menu(index);
+        QTest::mouseClick(m_bar, Qt::LeftButton, {},
+                          m_bar->actionGeometry(m->menuAction()).center());
+        return QTest::qWaitFor([m] { return m->isVisible(); }) ? m : nullptr;
+    }
+
+    // Runs "&Изтриване" from File with the mouse, with a row selected so that it is enabled.
+    void runDeleteFromMenu()
+    {
+        auto *view = m_window->findChild<QTableView *>("ListView1");
+        view->selectRow(0);
+        m_window->ApplicationEvents1Idle();
+        TActionPopupMenu *file = open(kFile);
+        QVERIFY(file);
+        QTest::mouseClick(file, Qt::LeftButton, {},
+                          file->actionGeometry(entry(kFile, "Action2")).center());
+        QTRY_VERIFY(!file->isVisible());
+        QTest::qWait(1); // the bar notices it was left once the loop is back
+    }
+
+private slots:
+    void initTestCase()
+    {
+        // The classic beige button face, so that the light column differs from the white menu.
+        QPalette palette = QApplication::palette();
+        palette.setColor(QPalette::Button, QColor(236, 233, 216));
+        QApplication::setPalette(palette);
+    }
+
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_ini = std::make_unique<ProfileFile>(m_dir->filePath("Vellaro.ini"));
+        m_context = std::make_unique<FormContext>(FormContext{
+            m_dir->filePath("List.ul1"), m_ini.get(), "vellaro", &m_clock, &m_formats, &m_sound});
+        QFile list(m_context->listPath);
+        QVERIFY(list.open(QIODevice::WriteOnly));
+        list.write("a\r\nb\r\nc\r\n");
+        list.close();
+        m_sound.events.clear();
+        m_window = std::make_unique<TForm1>(*m_context);
+        m_window->DoCreate();
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        m_bar = m_window->findChild<TActionMainMenuBar *>("ActionMainMenuBar1");
+        QVERIFY(m_bar);
+    }
+
+    void cleanup() { m_window.reset(); }
+
+    void freshStart_menusWhole_unusedEntriesInTheLightColumn()
+    {
+        QCOMPARE(m_bar->height(), 24);
+        QCOMPARE(m_bar->font().family(), QString("Tahoma"));
+        TActionPopupMenu *file = open(kFile);
+        QVERIFY(file);
+        QCOMPARE(shown(file), kWholeFile);
+        QCOMPARE(columnColour(file, file->entries()[0]), QColor(247, 246, 238));
+        file->hide();
+        TActionPopupMenu *options = open(kOptions);
+        QVERIFY(options);
+        QCOMPARE(columnColour(options, options->entries()[0]), QColor(236, 233, 216));
+        options->hide();
+        TActionPopupMenu *help = open(kHelp);
+        QVERIFY(help);
+        QCOMPARE(shown(help), QStringList({"З&а програмата"}));
+        help->hide();
+    }
+
+    void commandFromTheMenu_countsPlaysTheSoundRunsAndShortensTheMenu()
+    {
+        runDeleteFromMenu();
+        QCOMPARE(m_window->model()->rowCount(), 2);
+        QCOMPARE(m_sound.events, QStringList({"menu-click"}));
+        QCOMPARE(m_bar->usage().itemUsage(kFile, 1), (UsageData{1, 13}));
+        TActionPopupMenu *file = open(kFile);
+        QVERIFY(file);
+        QCOMPARE(shown(file), kDeleteOnly);
+        file->hide();
+    }
+
+    void expansion_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("rowClick") << "rowClick";
+        QTest::newRow("downOnLastEntry") << "down";
+        QTest::newRow("ctrlDown") << "ctrlDown";
+        QTest::newRow("restOnFirstEntry") << "wait";
+        // Once the highlight has left the first entry, the wait only raises the row.
+        QTest::newRow("restAfterMovingOn") << "waitOnRow";
+    }
+
+    void expansion()
+    {
+        QFETCH(QString, how);
+        runDeleteFromMenu();
+        m_bar->setExpandDelay(how.startsWith("wait") ? 50 : 60000);
+        TActionPopupMenu *file = open(kFile);
+        QVERIFY(file);
+        QAction *remove = entry(kFile, "Action2");
+        if (how == "rowClick") {
+            QTest::mouseClick(file, Qt::LeftButton, {},
+                              file->actionGeometry(file->expandRow()).center());
+        } else if (how == "down") {
+            file->setActiveAction(remove);
+            QTest::keyClick(file, Qt::Key_Down);
+            QCOMPARE(file->activeAction(), entry(kFile, "Action4")); // on to the next one
+        } else if (how == "ctrlDown") {
+            QTest::keyClick(file, Qt::Key_Down, Qt::ControlModifier);
+        } else if (how == "wait") {
+            file->setActiveAction(remove);
+        } else {
+            file->setActiveAction(file->expandRow());
+            QTRY_COMPARE(m_window->currentHint(), QString("Expand"));
+            QTRY_VERIFY(file->isExpandRowRaised());
+            QCOMPARE(shown(file), kDeleteOnly);
+            return;
+        }
+        QTRY_COMPARE(shown(file), kWholeFile);
+        QVERIFY(file->isVisible()); // expanding runs nothing and closes nothing
+        QCOMPARE(m_window->model()->rowCount(), 2);
+
+        // Over to the next menu and back within the visit: still whole.
+        QTest::keyClick(file, Qt::Key_Right);
+        QTRY_VERIFY(menu(kOptions)->isVisible());
+        QTest::keyClick(menu(kOptions), Qt::Key_Left);
+        QTRY_VERIFY(file->isVisible());
+        QCOMPARE(shown(file), kWholeFile);
+
+        // Leaving the bar ends the visit; the next one starts collapsed.
+        file->hide();
+        m_window->setFocus();
+        QTest::qWait(1);
+        QVERIFY(open(kFile));
+        QCOMPARE(shown(file), kDeleteOnly);
+    }
+
+    void otherWaysToRunCommands_leaveUsageUnchanged()
+    {
+        m_window->findChild<QTableView *>("ListView1")->selectRow(0);
+        m_window->findChild<QAction *>("EditDescription1")->trigger(); // the list's context menu
+        m_window->findChild<QAction *>("Action2")->trigger();          // as the tray menu does
+        QCOMPARE(m_window->model()->rowCount(), 1);
+        for (int i = 0; i < m_bar->usage().itemCount(kFile); ++i)
+            QCOMPARE(m_bar->usage().itemUsage(kFile, i).UsageCount, 0);
+        QVERIFY(m_sound.events.isEmpty());
+        TActionPopupMenu *file = open(kFile);
+        QVERIFY(file);
+        QCOMPARE(shown(file), kWholeFile);
+        file->hide();
+    }
+
+    void highlight_putsTheHintIntoTheStatusBar()
+    {
+        TActionPopupMenu *options = open(kOptions);
+        QVERIFY(options);
+        QTest::mouseMove(options, options->actionGeometry(options->entries()[0]).center());
+        QTRY_COMPARE(m_window->currentHint(), QString("Процент на прозрачност"));
+        m_window->FillStatus();
+        QCOMPARE(m_window->statusPanelText(0), QString("Процент на прозрачност"));
+        options->hide();
+        QTRY_COMPARE(m_window->currentHint(), QString());
+    }
+
+    void keys_cyrillicLettersPickNothing_enterRunsTheHighlightedEntry()
+    {
+        TActionPopupMenu *help = open(kHelp);
+        QVERIFY(help);
+        // "З&а програмата" underlines the Cyrillic "а".
+        QTest::sendKeyEvent(QTest::Click, help, Qt::Key_unknown, QString("а"), Qt::NoModifier);
+        QTest::keyClick(help, Qt::Key_A);
+        QVERIFY(help->isVisible());
+        QTest::keyClick(help, Qt::Key_Down);
+        QTest::keyClick(help, Qt::Key_Return);
+        QTRY_VERIFY(!help->isVisible());
+        QCOMPARE(m_bar->usage().itemUsage(kHelp, 0), (UsageData{1, 13}));
+        // Used now: Help shows it with the normal picture column.
+        QTest::qWait(1);
+        QVERIFY(open(kHelp));
+        QCOMPARE(columnColour(help, help->entries()[0]), m_bar->usedColumnColour());
+        help->hide();
+    }
+};
+
+QTEST_MAIN(TestMenuBar)
+#include "tst_menubar.moc"
