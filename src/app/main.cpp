@@ -71,9 +71,11 @@ int main(int argc, char *argv[])
     mainWindow->setEntryEditor(editor);
     mainWindow->setAlarmWindow(alarm);
 
-    mainWindow->showAtStart();
-
-    QApplication::exec();
+    // A termination signal may already have come while an error box of the start was open.
+    if (!applicationExiting()) {
+        mainWindow->showAtStart();
+        QApplication::exec();
+    }
 
     while (!forms.empty()) {
         TBaseForm *form = forms.back().get();

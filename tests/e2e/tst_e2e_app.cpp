@@ -114,6 +114,22 @@ private slots:
         QCOMPARE(app->state(), QProcess::Running);
     }
 
+    void sigterm_whileStartErrorBoxIsOpen_exitsAndWritesFiles()
+    {
+        Session s(QStringLiteral(VELLARO_BINARY));
+        QVERIFY2(s.start(), qPrintable(s.error()));
+        QProcess *app = s.startApp();
+        QVERIFY2(app, qPrintable(s.error()));
+        QVERIFY2(s.waitForWindowOf(app, kErrorBoxTitle, kWindowTimeoutMs), qPrintable(describe(app)));
+
+        QVERIFY(Session::sendSignal(app, SIGTERM));
+        QVERIFY2(Session::waitForExit(app, kWindowTimeoutMs), "the program ignored SIGTERM");
+        QCOMPARE(app->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(app->exitCode(), 0);
+        QVERIFY(QFile::exists(s.filePath(QStringLiteral("List.ul1"))));
+        QVERIFY(QFile::exists(s.filePath(QStringLiteral("Vellaro.ini"))));
+    }
+
     void secondStart_exitsAtOnceAndLeavesFirstRunning()
     {
         Session s(QStringLiteral(VELLARO_BINARY));
