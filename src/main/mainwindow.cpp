@@ -127,6 +127,7 @@ TForm1::TForm1(FormContext &context, QWidget *parent) : TBaseForm(context, paren
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(1000);
+    Timer1->setTimerType(Qt::PreciseTimer);
     connect(Timer1, &QTimer::timeout, this, guardedSlot(this, &TForm1::Timer1Timer));
     Timer1->start();
     StartTimer = new QTimer(this);
@@ -448,7 +449,14 @@ void TForm1::Edit1Click()
     MarkChanged();
 }
 
-void TForm1::Timer1Timer() { CheckForReminder(); }
+void TForm1::Timer1Timer()
+{
+    // Tick just after each change of second, so a reminder sounds at its second and not up to a
+    // second late (the interval stays about a second; the check itself catches up what it must).
+    const int intoSecond = m_context.clock->now().time().msec();
+    Timer1->start(1000 - intoSecond + 20);
+    CheckForReminder();
+}
 
 void TForm1::StartTimerTimer() { CheckForReminder(); }
 

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <canberra.h>
@@ -117,15 +119,19 @@ bool CanberraSound::playFileAndWait(const QString &path)
     auto *holder = new std::shared_ptr<PlayState>(state);
     const int result = ca_context_play_full(ctx, id, props, onFinished, holder);
     ca_proplist_destroy(props);
-    if (result != CA_SUCCESS) {
-        // The callback is not called when playing could not start.
-        delete holder;
-        return false;
-    }
-
     // Never wait for ever on a server that stopped answering: the alarm window must still come.
     const qint64 duration = wavDurationMs(path);
     const int limitMs = duration >= 0 ? int(std::min<qint64>(duration + 5000, 600000)) : 600000;
+
+    if (result != CA_SUCCESS) {
+        // The callback is not called when playing could not start.
+        delete holder;
+        // libcanberra reads only 8- and 16-bit PCM; a file in another WAV encoding is still
+        // played, by PulseAudio's own player, rather than leaving the alarm silent.
+        if (result == CA_ERROR_NOTSUPPORTED || result == CA_ERROR_CORRUPT)
+            return playWithPaplay(file, limitMs);
+        return false;
+    }
     QTimer::singleShot(limitMs, &loop, &QEventLoop::quit);
 
     bool finished = false;
@@ -144,6 +150,32 @@ bool CanberraSound::playFileAndWait(const QString &path)
     if (!finished)
         ca_context_cancel(ctx, id);
     return true;
+}
+
+bool CanberraSound::playWithPaplay(const QByteArray &file, int limitMs)
+{
+    const QString paplay = QStandardPaths::findExecutable(QStringLiteral("paplay"));
+    if (paplay.isEmpty())
+        return false;
+    QProcess player;
+    player.setProgram(paplay);
+    player.setArguments({QFile::decodeName(file)});
+    player.setStandardOutputFile(QProcess::nullDevice());
+    player.setStandardErrorFile(QProcess::nullDevice());
+    QEventLoop loop;
+    QObject::connect(&player, &QProcess::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&player, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+    QTimer::singleShot(limitMs, &loop, &QEventLoop::quit);
+    player.start();
+    if (!player.waitForStarted(2000))
+        return false;
+    if (player.state() != QProcess::NotRunning)
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    if (player.state() != QProcess::NotRunning) {
+        player.kill();
+        player.waitForFinished(1000);
+    }
+    return player.exitStatus() == QProcess::NormalExit && player.exitCode() == 0;
 }
 
 void CanberraSound::playEvent(const QString &eventId)

@@ -20,6 +20,7 @@ public:
 
 private:
     ca_context *context();
+    bool playWithPaplay(const QByteArray &file, int limitMs);
 
     ca_context *m_context = nullptr;
     bool m_unavailable = false;

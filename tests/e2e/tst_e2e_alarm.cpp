@@ -1,0 +1,180 @@
+// A reminder falls due in the real program: the sound reaches the audio server to its end, then
+// the alarm window opens; without a sound file or without any audio server the window still opens.
+#include "e2eharness.h"
+#include "localeformats.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <csignal>
+
+using namespace vellaro;
+using namespace vellaro::e2e;
+
+namespace {
+
+const QString kAlarmTitle = QStringLiteral("Напомняне ...");
+constexpr double kSoundSeconds = 0.6;
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// A list whose only entry falls due the given number of seconds from now, in Bulgarian texts.
+QByteArray listDueIn(int seconds)
+{
+    const LocaleFormats bg = LocaleFormats::fromLocale(QLocale(QStringLiteral("bg_BG")));
+    const QDateTime due = QDateTime::currentDateTime().addSecs(seconds);
+    return ("Среща\r\n\t" + bg.dateText(due.date()) + "\r\n\t" + bg.timeText(due.time()) +
+            "\r\n\tв офиса\r\n")
+        .toUtf8();
+}
+
+// Sound is given to a PulseAudio server of the session's own, playing into a null sink.
+QStringList withSessionAudio(Session &s, QStringList command)
+{
+    return QStringList{QStringLiteral("XDG_RUNTIME_DIR=") + s.runtimeDir(),
+                       QStringLiteral("HOME=") + s.filePath(QStringLiteral("home"))} +
+           command;
+}
+
+double seconds(const QByteArray &soxStat, const char *field)
+{
+    const QRegularExpression re(QStringLiteral("%1:\\s+(-?[0-9.]+)").arg(QLatin1String(field)));
+    const auto match = re.match(QString::fromUtf8(soxStat));
+    return match.hasMatch() ? match.captured(1).toDouble() : -1;
+}
+
+} // namespace
+
+class TestAlarmEndToEnd : public QObject
+{
+    Q_OBJECT
+
+    void startApp(Session &s, QProcess *&app)
+    {
+        s.appEnvironment().insert(QStringLiteral("LANG"), QStringLiteral("bg_BG.UTF-8"));
+        app = s.startApp();
+        QVERIFY2(app, qPrintable(s.error()));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        for (const char *tool : {"Xvfb", "xdotool", "pulseaudio", "parec", "sox"})
+            QVERIFY2(!QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty(), tool);
+    }
+
+    void dueEntry_playsWholeSoundThenOpensWindow_data()
+    {
+        QTest::addColumn<QString>("bits");
+        QTest::newRow("16-bit PCM") << QStringLiteral("16");
+        QTest::newRow("32-bit PCM") << QStringLiteral("32"); // not readable by libcanberra
+    }
+
+    void dueEntry_playsWholeSoundThenOpensWindow()
+    {
+        QFETCH(QString, bits);
+        Session s(QStringLiteral(VELLARO_BINARY));
+        QVERIFY2(s.start(), qPrintable(s.error()));
+        const QString wav = s.filePath(QStringLiteral("alarm.wav"));
+        QVERIFY(s.run(QStringLiteral("sox"),
+                      {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"),
+                       QStringLiteral("-c"), QStringLiteral("2"), QStringLiteral("-b"),
+                       bits, wav, QStringLiteral("synth"),
+                       QString::number(kSoundSeconds), QStringLiteral("sine"),
+                       QStringLiteral("880"), QStringLiteral("vol"), QStringLiteral("0.5")})
+                    .ok());
+
+        QVERIFY(s.startHelper(
+            QStringLiteral("env"),
+            withSessionAudio(s, {QStringLiteral("pulseaudio"), QStringLiteral("-n"),
+                                 QStringLiteral("--daemonize=no"),
+                                 QStringLiteral("--exit-idle-time=-1"),
+                                 QStringLiteral("--system=false"),
+                                 QStringLiteral("--load=module-native-protocol-unix"),
+                                 QStringLiteral("--load=module-null-sink sink_name=nullsink"),
+                                 QStringLiteral("--load=module-always-sink")})));
+        const QString socket = s.runtimeDir() + QStringLiteral("/pulse/native");
+        QVERIFY2(waitUntil([&] { return QFile::exists(socket); }, 10000), "no audio server");
+        const QString recording = s.filePath(QStringLiteral("recording.wav"));
+        QProcess *recorder = s.startHelper(
+            QStringLiteral("env"),
+            withSessionAudio(s, {QStringLiteral("parec"), QStringLiteral("-d"),
+                                 QStringLiteral("nullsink.monitor"),
+                                 QStringLiteral("--latency-msec=20"),
+                                 QStringLiteral("--file-format=wav"), recording}));
+        QVERIFY(recorder);
+
+        QVERIFY(writeFile(s.filePath(QStringLiteral("List.ul1")), listDueIn(3)));
+        QElapsedTimer clock;
+        clock.start();
+        QProcess *app = nullptr;
+        startApp(s, app);
+        QVERIFY(app);
+        const XWindow alarm = s.waitForWindowOf(app, kAlarmTitle, 5000);
+        QVERIFY2(alarm, "the alarm window did not open within 5 s");
+        QVERIFY2(clock.elapsed() <= 5000, qPrintable(QString::number(clock.elapsed())));
+
+        // The window opens only after the sound ended; give the recorder time to write it all.
+        QTest::qWait(1000);
+        QVERIFY(Session::sendSignal(recorder, SIGINT));
+        QVERIFY(Session::waitForExit(recorder, 3000));
+        const ToolResult stat = s.run(
+            QStringLiteral("sox"), {recording, QStringLiteral("-n"), QStringLiteral("silence"),
+                                    QStringLiteral("1"), QStringLiteral("0.01"),
+                                    QStringLiteral("1%"), QStringLiteral("reverse"),
+                                    QStringLiteral("silence"), QStringLiteral("1"),
+                                    QStringLiteral("0.01"), QStringLiteral("1%"),
+                                    QStringLiteral("reverse"), QStringLiteral("stat")});
+        QVERIFY2(stat.finished, stat.err.constData());
+        const double audible = seconds(stat.err, "Length \\(seconds\\)");
+        QVERIFY2(audible >= kSoundSeconds - 0.15 && audible <= kSoundSeconds + 0.15,
+                 qPrintable(QStringLiteral("audible for %1 s").arg(audible)));
+
+        QVERIFY(Session::sendSignal(app, SIGTERM));
+        QVERIFY(Session::waitForExit(app, 5000));
+        QCOMPARE(app->exitCode(), 0);
+    }
+
+    void withoutSoundFileOrServer_windowStillOpens_data()
+    {
+        QTest::addColumn<bool>("soundFile");
+        QTest::newRow("noSoundFile") << false;
+        QTest::newRow("noAudioServer") << true;
+    }
+
+    void withoutSoundFileOrServer_windowStillOpens()
+    {
+        QFETCH(bool, soundFile);
+        Session s(QStringLiteral(VELLARO_BINARY));
+        QVERIFY2(s.start(), qPrintable(s.error()));
+        if (soundFile) {
+            QVERIFY(s.run(QStringLiteral("sox"),
+                          {QStringLiteral("-n"), QStringLiteral("-b"), QStringLiteral("16"),
+                           s.filePath(QStringLiteral("alarm.wav")), QStringLiteral("synth"),
+                           QStringLiteral("0.5"), QStringLiteral("sine"), QStringLiteral("440")})
+                        .ok());
+        }
+        // No server anywhere, and none may be started on demand.
+        s.appEnvironment().insert(QStringLiteral("PULSE_SERVER"),
+                                  QStringLiteral("unix:") + s.filePath(QStringLiteral("none")));
+        QVERIFY(writeFile(s.filePath(QStringLiteral("List.ul1")), listDueIn(2)));
+        QProcess *app = nullptr;
+        startApp(s, app);
+        QVERIFY(app);
+        QVERIFY2(s.waitForWindowOf(app, kAlarmTitle, 5000), "the alarm window did not open");
+        QVERIFY(Session::sendSignal(app, SIGTERM));
+        QVERIFY(Session::waitForExit(app, 5000));
+        QCOMPARE(app->exitCode(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAlarmEndToEnd)
+#include "tst_e2e_alarm.moc"
