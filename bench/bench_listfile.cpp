@@ -1,75 +1,296 @@
-// Loading the list file into the sorted list, and saving it back, for short and very long lists.
+// Loading the list file into the sorted list, saving it back, re-sorting it by another column,
+// and the memory a long list holds; with the disk's own cost of writing the same bytes beside
+// them, which no change of ours can go below.
+#include "atomicfile.h"
+#include "benchdata.h"
 #include "listfile.h"
 #include "reminderlistmodel.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <malloc.h>
+#include <map>
 #include <memory>
+#include <sys/mman.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 using namespace vellaro;
 
 namespace {
 
-ReminderEntries makeEntries(int count)
+// One folder beside the build for every file the benchmarks write: on the same disk as a
+// user's list, not in a memory file system.
+QString benchFolder()
 {
-    ReminderEntries entries;
-    entries.reserve(count);
-    for (int i = 0; i < count; ++i) {
-        // Names in no particular order, so the load really has to sort.
-        const int key = (i * 7919) % count;
-        entries.append({QStringLiteral("Напомняне номер %1").arg(key),
-                        {QStringLiteral("%1.12.26 г.").arg(1 + i % 28),
-                         QStringLiteral("%1:%2:07").arg(i % 24).arg(i % 60, 2, 10, QChar(u'0')),
-                         QStringLiteral("Бележка към напомнянето, номер %1").arg(i)}});
+    static QTemporaryDir dir(QCoreApplication::applicationDirPath() +
+                             QStringLiteral("/bench-XXXXXX"));
+    return dir.path();
+}
+
+const ReminderEntries &entriesOf(int count)
+{
+    static std::map<int, ReminderEntries> made;
+    auto it = made.find(count);
+    if (it == made.end())
+        it = made.emplace(count, bench::realisticEntries(count)).first;
+    return it->second;
+}
+
+// A list file of that many entries as the program saves it: in the order of the sort column
+// the user last chose. Read back, the list is sorted by name again (the column every start
+// begins with); from a file saved by name that sort finds the order already there, from one saved
+// by date it has the whole work to do, and the rows' texts lie in memory in the file's order.
+QString listFileOf(int count, int savedByColumn)
+{
+    const QString path =
+        benchFolder() + QStringLiteral("/List-%1-by-%2.ul1").arg(count).arg(savedByColumn);
+    if (!QFile::exists(path)) {
+        ReminderListModel model;
+        model.setSortColumn(savedByColumn);
+        model.setEntries(entriesOf(count));
+        listfile::save(path, model.entries());
     }
-    return entries;
+    return path;
+}
+
+// Page faults so far (minor ones: new memory and the page cache's pages being mapped).
+long pageFaults()
+{
+    struct rusage usage
+    {};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt + usage.ru_majflt;
 }
 
 void BM_LoadSorted(benchmark::State &state)
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("List.ul1"));
-    listfile::save(path, makeEntries(static_cast<int>(state.range(0))));
+    const int count = static_cast<int>(state.range(0));
+    const QString path = listFileOf(count, static_cast<int>(state.range(1)));
+    long faults = 0;
     for (auto _ : state) {
+        const long faultsBefore = pageFaults();
         auto model = std::make_unique<ReminderListModel>();
         model->setEntries(listfile::load(path));
         benchmark::DoNotOptimize(model->rowCount());
-        // Freeing the list is not part of loading it (the program does it once, at exit).
+        faults += pageFaults() - faultsBefore;
+        // Freeing the list is not part of loading it (the program does it once, at exit). The
+        // memory goes back to the system, so the next load starts as a new process does: each
+        // page it fills is new (see BM_FaultInListMemory for what that costs here).
         state.PauseTiming();
         model.reset();
+        ::malloc_trim(0);
         state.ResumeTiming();
     }
-    state.SetItemsProcessed(state.iterations() * state.range(0));
+    state.SetItemsProcessed(state.iterations() * count);
+    state.SetBytesProcessed(state.iterations() * QFile(path).size());
+    state.counters["page_faults"] = double(faults) / double(state.iterations());
 }
 
+// The part of a load without the disk and the sort: the file's bytes to entries.
+void BM_Parse(benchmark::State &state)
+{
+    QFile file(listFileOf(static_cast<int>(state.range(0)), static_cast<int>(state.range(1))));
+    if (!file.open(QIODevice::ReadOnly)) {
+        state.SkipWithError("cannot read the list file");
+        return;
+    }
+    const QByteArray bytes = file.readAll();
+    for (auto _ : state) {
+        auto entries = std::make_unique<ReminderEntries>(listfile::parse(bytes));
+        state.PauseTiming();
+        entries.reset();
+        ::malloc_trim(0);
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(state.iterations() * bytes.size());
+}
+
+// Saving the list as it stands after a start: read from the file, sorted by name.
 void BM_Save(benchmark::State &state)
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("List.ul1"));
+    const int count = static_cast<int>(state.range(0));
+    const QString path = benchFolder() + QStringLiteral("/Saved-%1.ul1").arg(count);
     ReminderListModel model;
-    model.setEntries(makeEntries(static_cast<int>(state.range(0))));
+    model.setEntries(listfile::load(listFileOf(count, static_cast<int>(state.range(1)))));
     for (auto _ : state)
         listfile::save(path, model.entries());
-    state.SetItemsProcessed(state.iterations() * state.range(0));
+    state.SetItemsProcessed(state.iterations() * count);
+    state.SetBytesProcessed(state.iterations() * QFile(path).size());
 }
 
 // The part of a save that is ours, without the disk.
 void BM_Serialize(benchmark::State &state)
 {
-    const ReminderEntries entries = makeEntries(static_cast<int>(state.range(0)));
+    ReminderListModel model;
+    model.setEntries(listfile::load(
+        listFileOf(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)))));
     for (auto _ : state)
-        benchmark::DoNotOptimize(listfile::serialize(entries));
+        benchmark::DoNotOptimize(listfile::serialize(model.entries()));
     state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+// The floor under a save: the same bytes written by the atomic replacement alone (temporary
+// file, write, fsync, rename, fsync of the folder), then by a plain write with and without fsync.
+QByteArray bytesOf(int count)
+{
+    ReminderListModel model;
+    model.setEntries(entriesOf(count));
+    return listfile::serialize(model.entries());
+}
+
+void BM_WriteAtomically(benchmark::State &state)
+{
+    const QByteArray bytes = bytesOf(static_cast<int>(state.range(0)));
+    const QString path = benchFolder() + QStringLiteral("/Atomic.ul1");
+    for (auto _ : state) {
+        if (writeFileAtomically(path, bytes) != 0)
+            state.SkipWithError("writeFileAtomically failed");
+    }
+    state.SetBytesProcessed(state.iterations() * bytes.size());
+}
+
+void plainWrite(benchmark::State &state, bool sync)
+{
+    const QByteArray bytes = bytesOf(static_cast<int>(state.range(0)));
+    const QByteArray path = QFile::encodeName(benchFolder() + QStringLiteral("/Plain.ul1"));
+    for (auto _ : state) {
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        const bool ok = fd >= 0 && ::write(fd, bytes.constData(), size_t(bytes.size())) ==
+                                       ssize_t(bytes.size());
+        if (!ok || (sync && ::fsync(fd) != 0))
+            state.SkipWithError("plain write failed");
+        if (fd >= 0)
+            ::close(fd);
+    }
+    state.SetBytesProcessed(state.iterations() * bytes.size());
+}
+
+void BM_PlainWrite(benchmark::State &state)
+{
+    plainWrite(state, false);
+}
+void BM_PlainWriteFsync(benchmark::State &state)
+{
+    plainWrite(state, true);
+}
+
+// A click on a column header: the list re-sorted by that column, with a selected row that has
+// to follow its reminder. Each click takes the next column, so every one really reorders.
+void BM_HeaderClickResort(benchmark::State &state)
+{
+    ReminderListModel model;
+    model.setEntries(listfile::load(listFileOf(static_cast<int>(state.range(0)), 0)));
+    const QPersistentModelIndex selected = model.index(model.rowCount() / 2, 0);
+    int column = 0;
+    for (auto _ : state) {
+        column = (column + 1) % ReminderListModel::kColumnCount;
+        model.setSortColumn(column);
+        model.resort();
+    }
+    if (!selected.isValid())
+        state.SkipWithError("the selected row was lost");
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+size_t heapInUse()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+size_t residentBytes()
+{
+    long pages = 0;
+    if (FILE *statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%*s %ld", &pages) != 1)
+            pages = 0;
+        std::fclose(statm);
+    }
+    return size_t(pages) * size_t(::sysconf(_SC_PAGESIZE));
+}
+
+// The floor under a load on a fresh heap: making that much memory resident at all. Every new
+// page costs a fault; on a virtual machine a fault can cost more than the work done in it.
+void BM_FaultInListMemory(benchmark::State &state)
+{
+    const QString path = listFileOf(static_cast<int>(state.range(0)), 1);
+    ::malloc_trim(0);
+    const size_t before = heapInUse();
+    size_t bytes = 0;
+    {
+        ReminderListModel model;
+        model.setEntries(listfile::load(path));
+        bytes = heapInUse() - before;
+    }
+    ::malloc_trim(0);
+    const size_t page = size_t(::sysconf(_SC_PAGESIZE));
+    for (auto _ : state) {
+        void *memory =
+            ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (memory == MAP_FAILED) {
+            state.SkipWithError("mmap failed");
+            break;
+        }
+        for (size_t at = 0; at < bytes; at += page)
+            static_cast<volatile char *>(memory)[at] = 1;
+        state.PauseTiming();
+        ::munmap(memory, bytes);
+        state.ResumeTiming();
+    }
+    state.counters["bytes"] = double(bytes);
+    state.counters["page_faults"] = double((bytes + page - 1) / page);
+}
+
+// What a loaded list holds: heap in use and resident memory after loading, less before.
+void BM_MemoryHeld(benchmark::State &state)
+{
+    const int count = static_cast<int>(state.range(0));
+    const QString path = listFileOf(count, 1);
+    double heap = 0;
+    double resident = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        ::malloc_trim(0);
+        const size_t heapBefore = heapInUse();
+        const size_t residentBefore = residentBytes();
+        state.ResumeTiming();
+        auto model = std::make_unique<ReminderListModel>();
+        model->setEntries(listfile::load(path));
+        state.PauseTiming();
+        heap = double(heapInUse() - heapBefore);
+        resident = double(residentBytes() - residentBefore);
+        model.reset();
+        state.ResumeTiming();
+    }
+    state.counters["heap_bytes"] = heap;
+    state.counters["heap_bytes_per_entry"] = heap / count;
+    state.counters["rss_bytes"] = resident;
+    state.counters["file_bytes"] = double(QFile(path).size());
 }
 
 } // namespace
 
-BENCHMARK(BM_Serialize)->Arg(100000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_LoadSorted)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Save)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MemoryHeld)->Arg(100000)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FaultInListMemory)->Arg(100000)->Unit(benchmark::kMillisecond);
+// Arguments: entries, the column the file was saved by (0 name, 1 date).
+BENCHMARK(BM_LoadSorted)
+    ->ArgsProduct({{1000, 100000, 1000000}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Parse)->Args({100000, 1})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Save)->ArgsProduct({{1000, 100000, 1000000}, {0, 1}})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Serialize)->ArgsProduct({{100000}, {0, 1}})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WriteAtomically)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainWrite)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainWriteFsync)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HeaderClickResort)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {

@@ -3,6 +3,7 @@
 #include "appexit.h"
 #include "autostart.h"
 #include "canberrasound.h"
+#include "deferrediconstyle.h"
 #include "entryeditor.h"
 #include "exitsignals.h"
 #include "guard.h"
@@ -18,6 +19,7 @@
 #include <QFileInfo>
 #include <QSessionManager>
 
+#include <csignal>
 #include <memory>
 #include <vector>
 
@@ -25,12 +27,17 @@ using namespace vellaro;
 
 int main(int argc, char *argv[])
 {
+    // A file-size limit reached while saving must fail that write (and show its error box), not
+    // end the program on the spot with everything unsaved.
+    std::signal(SIGXFSZ, SIG_IGN);
+
     // A second start ends at once, before anything is shown, and leaves the first alone.
     FileInstanceLock instanceLock;
     if (!instanceLock.tryAcquire())
         return 0;
 
     QApplication app(argc, argv);
+    QApplication::setStyle(new DeferredIconStyle);
     QApplication::setApplicationName(QStringLiteral("vellaro"));
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(programIcon());

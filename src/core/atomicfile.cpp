@@ -48,6 +48,9 @@ int writeFileAtomically(const QString &path, QByteArrayView data)
     if (::stat(nativeTarget.constData(), &st) == 0) {
         if (S_ISDIR(st.st_mode))
             return EISDIR;
+        // A file its owner made read-only stays as it is: the rename would replace it anyway.
+        if (::faccessat(AT_FDCWD, nativeTarget.constData(), W_OK, AT_EACCESS) != 0)
+            return errno ? errno : EACCES;
         mode = st.st_mode & 07777;
     }
 

@@ -2,7 +2,7 @@
 
 #include "error.h"
 
-#include <QRegularExpression>
+#include <QString>
 
 namespace vellaro {
 
@@ -90,6 +90,17 @@ int readNumber(QStringView text, qsizetype &pos, int maxDigits, int &value)
 
 bool isAsciiDigit(QChar c) { return c >= u'0' && c <= u'9'; }
 
+// Where the first of two characters stands. (A regular expression would do, but it would load
+// the expression engine into every start for two letters.)
+qsizetype indexOfEither(const QString &text, QChar a, QChar b)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == a || text[i] == b)
+            return i;
+    }
+    return -1;
+}
+
 } // namespace
 
 QString convertToDate(const QString &text)
@@ -129,7 +140,7 @@ LocaleFormats LocaleFormats::fromLocale(const QLocale &locale)
     }
 
     const QString pattern = locale.timeFormat(QLocale::ShortFormat);
-    const qsizetype hourAt = pattern.indexOf(QRegularExpression(QStringLiteral("[hH]")));
+    const qsizetype hourAt = indexOfEither(pattern, u'h', u'H');
     if (hourAt >= 0) {
         qsizetype hourEnd = hourAt;
         while (hourEnd < pattern.size() && pattern[hourEnd] == pattern[hourAt])
@@ -142,7 +153,7 @@ LocaleFormats LocaleFormats::fromLocale(const QLocale &locale)
             if (!sep.isEmpty())
                 f.m_timeSeparator = sep;
         }
-        const qsizetype markerAt = pattern.indexOf(QRegularExpression(QStringLiteral("[aA]")));
+        const qsizetype markerAt = indexOfEither(pattern, u'a', u'A');
         f.m_twelveHour = pattern[hourAt] == u'h' && markerAt >= 0;
         f.m_markerFirst = f.m_twelveHour && markerAt < hourAt;
     }

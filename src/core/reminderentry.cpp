@@ -4,12 +4,6 @@ namespace vellaro {
 
 namespace {
 
-const QString &detailOrEmpty(const ReminderEntry &e, qsizetype i)
-{
-    static const QString empty;
-    return i < e.details.size() ? e.details.at(i) : empty;
-}
-
 void replaceLineBreaks(QString &text)
 {
     for (QChar &c : text) {
@@ -20,12 +14,17 @@ void replaceLineBreaks(QString &text)
 
 } // namespace
 
+const QString &sortText(const ReminderEntry &e, int column)
+{
+    static const QString empty;
+    if (column <= 0)
+        return e.name;
+    return column - 1 < e.details.size() ? e.details.at(column - 1) : empty;
+}
+
 int compareEntries(const ReminderEntry &a, const ReminderEntry &b, int column)
 {
-    if (column <= 0)
-        return QString::compare(a.name, b.name, Qt::CaseSensitive);
-    return QString::compare(detailOrEmpty(a, column - 1), detailOrEmpty(b, column - 1),
-                            Qt::CaseSensitive);
+    return QString::compare(sortText(a, column), sortText(b, column), Qt::CaseSensitive);
 }
 
 QString sanitizedName(QString name)

@@ -1,9 +1,62 @@
 #include "reminderlistmodel.h"
 
 #include <algorithm>
-#include <numeric>
 
 namespace vellaro {
+
+namespace {
+
+// A row's sort text and where the row stands. The sort moves these small records and reads the
+// texts straight through them, not through the rows and their detail lists.
+struct SortKey
+{
+    const QChar *text;
+    qsizetype size;
+    int row;
+};
+
+// The rows' positions in the order of the column (ordinal, ascending, stable).
+std::vector<int> sortedOrder(const ReminderEntries &rows, int column)
+{
+    std::vector<SortKey> keys;
+    keys.reserve(size_t(rows.size()));
+    for (int i = 0; i < int(rows.size()); ++i) {
+        const QString &text = sortText(rows[i], column);
+        keys.push_back({text.constData(), text.size(), i});
+    }
+    std::stable_sort(keys.begin(), keys.end(), [](const SortKey &a, const SortKey &b) {
+        return QStringView(a.text, a.size).compare(QStringView(b.text, b.size)) < 0;
+    });
+    std::vector<int> order;
+    order.reserve(keys.size());
+    for (const SortKey &key : keys)
+        order.push_back(key.row);
+    return order;
+}
+
+// Puts the row that stood at order[i] at i, following each cycle of the permutation, so no
+// second list is needed. The order is used up.
+void applyOrder(ReminderEntries &rows, std::vector<int> &order)
+{
+    for (int start = 0; start < int(order.size()); ++start) {
+        if (order[size_t(start)] < 0)
+            continue;
+        ReminderEntry held = std::move(rows[start]);
+        int at = start;
+        for (;;) {
+            const int from = order[size_t(at)];
+            order[size_t(at)] = -1;
+            if (from == start) {
+                rows[at] = std::move(held);
+                break;
+            }
+            rows[at] = std::move(rows[from]);
+            at = from;
+        }
+    }
+}
+
+} // namespace
 
 ReminderListModel::ReminderListModel(QObject *parent) : QAbstractTableModel(parent) {}
 
@@ -74,25 +127,15 @@ QVariant ReminderListModel::headerData(int section, Qt::Orientation orientation,
 
 void ReminderListModel::resort()
 {
-    const int n = static_cast<int>(m_rows.size());
-    std::vector<int> order(static_cast<size_t>(n));
-    std::iota(order.begin(), order.end(), 0);
-    const int column = m_sortColumn;
-    std::stable_sort(order.begin(), order.end(), [this, column](int a, int b) {
-        return compareEntries(m_rows.at(a), m_rows.at(b), column) < 0;
-    });
+    std::vector<int> order = sortedOrder(m_rows, m_sortColumn);
     if (std::is_sorted(order.begin(), order.end()))
         return;
 
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    std::vector<int> newRowOf(static_cast<size_t>(n));
-    ReminderEntries sorted;
-    sorted.reserve(n);
-    for (int i = 0; i < n; ++i) {
-        newRowOf[static_cast<size_t>(order[static_cast<size_t>(i)])] = i;
-        sorted.append(std::move(m_rows[order[static_cast<size_t>(i)]]));
-    }
-    m_rows = std::move(sorted);
+    std::vector<int> newRowOf(order.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        newRowOf[size_t(order[i])] = int(i);
+    applyOrder(m_rows, order);
 
     const QModelIndexList from = persistentIndexList();
     QModelIndexList to;
@@ -145,11 +188,8 @@ void ReminderListModel::setEntries(ReminderEntries entries)
     m_textIndex.reserve(m_rows.size());
     for (const ReminderEntry &e : std::as_const(m_rows))
         indexAdd(e);
-    const int column = m_sortColumn;
-    std::stable_sort(m_rows.begin(), m_rows.end(),
-                     [column](const ReminderEntry &a, const ReminderEntry &b) {
-                         return compareEntries(a, b, column) < 0;
-                     });
+    std::vector<int> order = sortedOrder(m_rows, m_sortColumn);
+    applyOrder(m_rows, order);
     endResetModel();
 }
 

@@ -56,7 +56,6 @@ TForm2::TForm2(FormContext &context, QWidget *parent) : TBaseForm(context, paren
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(-16, 0, 305, 73);
     Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Image1->setPixmap(QPixmap(QStringLiteral(":/pictures/about_banner.jpg")));
 
     const QColor windowText = palette().color(QPalette::WindowText);
     Label1 = makeLabel(this, "Label1", QStringLiteral("Създадена от"), QColor(0, 0, 128), 40, 72);
@@ -104,6 +103,12 @@ bool TForm2::eventFilter(QObject *watched, QEvent *event)
 
 void TForm2::showEvent(QShowEvent *event)
 {
+    // Read when first shown: at start it would load the JPEG decoder into every run, for a
+    // window most runs never show.
+    if (!m_pictureLoaded) {
+        m_pictureLoaded = true;
+        Image1->setPixmap(QPixmap(QStringLiteral(":/pictures/about_banner.jpg")));
+    }
     // Centred once per run, whatever position the settings file gave; after that the window
     // comes back where the user left it.
     if (!m_centred) {

@@ -41,6 +41,7 @@ private:
     QLabel *Label3 = nullptr;
     QPushButton *Button1 = nullptr;
     bool m_centred = false;
+    bool m_pictureLoaded = false;
     // The outer size the centring used; the window manager adds its frame only once the window
     // is up, and then the centring is done once more with the real size.
     QSize m_centredFrameSize;

@@ -66,7 +66,6 @@ TForm4::TForm4(FormContext &context, QWidget *parent) : TBaseForm(context, paren
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(8, 33, 385, 3);
     Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Image1->setPixmap(QPixmap(QStringLiteral(":/pictures/alarm_rule.jpg")));
 
     Label1 = makeLabel(this, "Label1", QStringLiteral("Дата:"), 8, 51, caption, maroon);
     Label4 = makeLabel(this, "Label4", QString(), 120, 50, value, navy);
@@ -99,6 +98,11 @@ void TForm4::Button1Click() { close(); }
 
 void TForm4::showEvent(QShowEvent *event)
 {
+    // Read when first shown, like the About banner: not every run shows an alarm.
+    if (!m_pictureLoaded) {
+        m_pictureLoaded = true;
+        Image1->setPixmap(QPixmap(QStringLiteral(":/pictures/alarm_rule.jpg")));
+    }
     if (!m_centred) {
         m_centred = true;
         if (const QScreen *screen = QGuiApplication::primaryScreen())

@@ -38,6 +38,7 @@ protected:
 
 private:
     bool m_centred = false;
+    bool m_pictureLoaded = false;
 };
 
 } // namespace vellaro

@@ -2,10 +2,6 @@
 
 #include <QString>
 
-#include <memory>
-
-class QLockFile;
-
 namespace vellaro {
 
 // One running instance per user. The lock lives in the user's runtime folder for the whole run;
@@ -18,19 +14,24 @@ public:
     virtual bool tryAcquire() = 0;
 };
 
+// The lock is the system's lock on an open file, which ends with the process that holds it
+// however that process ends; what the file holds never matters, so a file left half-written by
+// a crash cannot block a later start.
 class FileInstanceLock final : public InstanceLock
 {
 public:
     // Empty path: "vellaro.lock" in the user's runtime folder.
     explicit FileInstanceLock(QString path = {});
     ~FileInstanceLock() override;
+    FileInstanceLock(const FileInstanceLock &) = delete;
+    FileInstanceLock &operator=(const FileInstanceLock &) = delete;
 
     bool tryAcquire() override;
     const QString &path() const { return m_path; }
 
 private:
     QString m_path;
-    std::unique_ptr<QLockFile> m_lock;
+    int m_fd = -1;
 };
 
 } // namespace vellaro

@@ -1,5 +1,6 @@
 #include "systemtrayshell.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QMenu>
@@ -14,6 +15,8 @@ namespace vellaro {
 namespace {
 
 constexpr int kAreaWatchMs = 2000;
+// Longer than the look's interval, so the timer stays quiet while the loop wakes for other work.
+constexpr int kAreaWatchTimerMs = 3 * kAreaWatchMs;
 
 // A tray icon without a picture still takes its place in the area, as an empty square.
 QIcon blankIcon()
@@ -28,9 +31,18 @@ QIcon blankIcon()
 SystemTrayShell::SystemTrayShell(QObject *parent) : NotifyIconShell(parent)
 {
     m_areaAvailable = QSystemTrayIcon::isSystemTrayAvailable();
-    m_areaWatch.setInterval(kAreaWatchMs);
+    // An idle program must not wake up just to look for the area. The look rides on the loop's
+    // own wake-ups (the program has a timer every second); the timer only fires when nothing
+    // else woke the loop for longer than that.
+    m_sinceLook.start();
+    m_areaWatch.setInterval(kAreaWatchTimerMs);
     connect(&m_areaWatch, &QTimer::timeout, this, &SystemTrayShell::watchArea);
     m_areaWatch.start();
+    if (QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance())
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] {
+            if (m_sinceLook.hasExpired(kAreaWatchMs))
+                watchArea();
+        });
 }
 
 SystemTrayShell::~SystemTrayShell()
@@ -144,6 +156,8 @@ void SystemTrayShell::activated(QSystemTrayIcon *tray, QSystemTrayIcon::Activati
 
 void SystemTrayShell::watchArea()
 {
+    m_sinceLook.restart();
+    m_areaWatch.start();
     const bool available = QSystemTrayIcon::isSystemTrayAvailable();
     if (available == m_areaAvailable)
         return;

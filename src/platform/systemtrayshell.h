@@ -2,6 +2,7 @@
 
 #include "notifyshell.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -16,7 +17,7 @@ namespace vellaro {
 // mouse buttons, so each activation is sent on as the press and release it stands for.
 //
 // An icon added while the desktop has no notification area is kept and docks as soon as one
-// appears; the area is looked for again every few seconds, also to notice it going away.
+// appears; the area is looked for again every two seconds, also to notice it going away.
 class SystemTrayShell final : public NotifyIconShell
 {
     Q_OBJECT
@@ -56,6 +57,7 @@ private:
 
     std::vector<std::unique_ptr<Entry>> m_entries;
     QTimer m_areaWatch;
+    QElapsedTimer m_sinceLook;
     bool m_areaAvailable = false;
 };
 

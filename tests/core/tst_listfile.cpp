@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -100,15 +101,17 @@ private slots:
 
     void parse_decodesExactlyLikeQtsStrictDecoder()
     {
-        // Random lines made mostly of UTF-8 pieces, some of them broken.
+        // Random lines made mostly of UTF-8 pieces, some of them broken; the long ASCII and
+        // Cyrillic pieces take the decoder's fast paths, with broken bytes right after them.
         const QByteArray pieces[] = {"a", "Я", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xC3",
                                      "\x80", "\xED\xBF\xBF", "\xF4\x90\x80\x80", "\xEF\xBF\xBF",
-                                     "\xE0\x9F\xBF", "\xF8", " "};
+                                     "\xE0\x9F\xBF", "\xF8", " ", "Reminder 1234", "Напомняне",
+                                     "\xD0", "\xC1\xBF"};
         quint32 seed = 12345;
         auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
         for (int round = 0; round < 3000; ++round) {
             QByteArray line = "n";
-            const int parts = int(next() % 8);
+            const int parts = int(next() % 12);
             for (int i = 0; i < parts; ++i)
                 line += pieces[next() % std::size(pieces)];
             QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
@@ -139,6 +142,47 @@ private slots:
         QCOMPARE(back.size(), 1);
         QCOMPARE(back[0].name, QString(" line  break"));
         QCOMPARE(back[0].details, QStringList({"a b", "c"}));
+    }
+
+    void serialize_encodesExactlyLikeQtsEncoder()
+    {
+        // Random texts of ASCII, two- and three-byte characters, pairs and unpaired halves of
+        // surrogates, and line breaks; each line must come out as Qt's UTF-8 encoder writes it,
+        // with CR, LF and NUL as spaces.
+        const QString pieces[] = {
+            "a", "Я", "€", "😀", QString(QChar(0xD83D)), QString(QChar(0xDE00)), "\r", "\n",
+            QString(QChar(0)), "\t", " ", "Напомняне 12", QString(QChar(0xFFFF)),
+            QString(QChar(0x7FF)), QString(QChar(0x800))};
+        quint32 seed = 4711;
+        auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+        auto randomText = [&] {
+            QString text;
+            for (int i = int(next() % 10); i > 0; --i)
+                text += pieces[next() % std::size(pieces)];
+            return text;
+        };
+        QStringEncoder utf8(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+        auto expectedLine = [&utf8](const QString &text, bool isName) {
+            QByteArray bytes = utf8.encode(text);
+            bytes.replace('\r', ' ').replace('\n', ' ').replace('\0', ' ');
+            if (isName && bytes.startsWith('\t'))
+                bytes[0] = ' ';
+            return bytes + "\r\n";
+        };
+        for (int round = 0; round < 2000; ++round) {
+            ReminderEntries entries;
+            QByteArray expected;
+            for (int e = int(next() % 3); e >= 0; --e) {
+                ReminderEntry row{"n" + randomText(), {}};
+                expected += expectedLine(row.name, true);
+                for (int d = int(next() % 4); d > 0; --d) {
+                    row.details.append(randomText());
+                    expected += '\t' + expectedLine(row.details.last(), false);
+                }
+                entries.append(row);
+            }
+            QCOMPARE(listfile::serialize(entries), expected);
+        }
     }
 
     void roundTrip_savedListLoadsBackTheSame()

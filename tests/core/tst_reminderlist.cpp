@@ -64,6 +64,41 @@ private slots:
         QCOMPARE(column(m, 1), QStringList({"1.1.27 г.", "10.1.27 г.", "9.12.26 г."}));
     }
 
+    void sort_longListWithTies_isStableAndSelectionFollowsItsRow()
+    {
+        // Few different texts, so most rows tie in every column; some rows have no notes.
+        ReminderEntries rows;
+        quint32 seed = 99;
+        auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+        for (int i = 0; i < 3000; ++i) {
+            const QString name = QStringList{"b", "a", "B", "Я", ""}.at(int(next() % 5));
+            ReminderEntry row{name, {QString::number(next() % 7), QString::number(next() % 3)}};
+            if (next() % 4)
+                row.details.append(next() % 2 ? "x" : "y");
+            rows.append(row);
+        }
+        auto expected = [](ReminderEntries list, int column) {
+            std::stable_sort(list.begin(), list.end(), [column](const auto &a, const auto &b) {
+                return compareEntries(a, b, column) < 0;
+            });
+            return list;
+        };
+
+        ReminderListModel m;
+        m.setEntries(rows);
+        QVERIFY(m.entries() == expected(rows, 0));
+        // Equal rows look alike; the row itself is known by its own detail list.
+        const QPersistentModelIndex selected = m.index(1234, 0);
+        const void *selectedRow = m.entry(1234).details.constData();
+        for (int column : {2, 1, 3, 0, 3}) {
+            const ReminderEntries before = m.entries();
+            m.setSortColumn(column);
+            m.resort();
+            QVERIFY2(m.entries() == expected(before, column), qPrintable(QString::number(column)));
+            QCOMPARE(m.entry(selected.row()).details.constData(), selectedRow);
+        }
+    }
+
     void addEntry_goesToItsSortedPlace()
     {
         ReminderListModel m;

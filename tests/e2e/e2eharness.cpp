@@ -11,8 +11,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTest>
 #include <QThread>
 
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <sys/prctl.h>
@@ -259,6 +261,24 @@ Session::Session(QString binaryPath)
 Session::~Session()
 {
     stopAll();
+    if (const QString reports = sanitizerReports(); !reports.isEmpty())
+        QTest::qFail(qPrintable(QStringLiteral("the program's sanitizers reported:\n") + reports),
+                     __FILE__, __LINE__);
+}
+
+QString Session::sanitizerReports() const
+{
+    static const QLatin1String markers[] = {QLatin1String("ERROR: AddressSanitizer"),
+                                            QLatin1String("ERROR: LeakSanitizer"),
+                                            QLatin1String("runtime error:")};
+    QString reports;
+    for (const std::unique_ptr<QProcess> &app : m_apps) {
+        const QString output = outputOf(app.get());
+        if (std::any_of(std::begin(markers), std::end(markers),
+                        [&output](QLatin1String marker) { return output.contains(marker); }))
+            reports += logPathOf(app.get()) + QStringLiteral(":\n") + output;
+    }
+    return reports;
 }
 
 bool Session::fail(const QString &message)
@@ -350,11 +370,15 @@ bool Session::start()
     return true;
 }
 
-void Session::prepareChild(QProcess *process) const
+void Session::prepareChild(QProcess *process, std::function<void()> inChild) const
 {
     // Should the test process die (a crash, the test driver's time limit), nothing it started
     // may outlive it.
-    process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    process->setChildProcessModifier([inChild = std::move(inChild)] {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (inChild)
+            inChild();
+    });
 }
 
 std::unique_ptr<QProcess> Session::launch(const QString &program, const QStringList &arguments,
@@ -374,7 +398,7 @@ std::unique_ptr<QProcess> Session::launch(const QString &program, const QStringL
     return process;
 }
 
-QProcess *Session::startApp(const QStringList &arguments)
+QProcess *Session::startApp(const QStringList &arguments, std::function<void()> inChild)
 {
     auto process = std::make_unique<QProcess>();
     const QString log = filePath(QStringLiteral("logs/app-%1.log").arg(m_apps.size() + 1));
@@ -386,7 +410,7 @@ QProcess *Session::startApp(const QStringList &arguments)
     process->setArguments(arguments);
     process->setProcessEnvironment(m_appEnv);
     process->setWorkingDirectory(workDir());
-    prepareChild(process.get());
+    prepareChild(process.get(), std::move(inChild));
     process->start();
     if (!process->waitForStarted(kStartTimeoutMs)) {
         m_error = QStringLiteral("cannot start %1: %2").arg(appPath(), process->errorString());

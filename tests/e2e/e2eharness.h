@@ -75,8 +75,9 @@ public:
     QProcessEnvironment &appEnvironment() { return m_appEnv; }
 
     // Starts the copied program in the work folder. The session owns the process and kills it at
-    // the end if it is still running.
-    QProcess *startApp(const QStringList &arguments = {});
+    // the end if it is still running. inChild runs in the new process just before the program is
+    // executed (resource limits, another user); it must only make system calls.
+    QProcess *startApp(const QStringList &arguments = {}, std::function<void()> inChild = {});
     // Starts a helper (a tray host, a sound server, ...) with the test's own environment and
     // DISPLAY; it is stopped at the end.
     QProcess *startHelper(const QString &program, const QStringList &arguments);
@@ -137,12 +138,17 @@ public:
     // Stops every process of the session; also done by the destructor.
     void stopAll();
 
+    // What a sanitizer reported in the output of the programs started so far, for failure
+    // messages; empty when nothing was reported. The destructor fails the running test on any
+    // report, so a sanitizer build cannot pass with a fault that the test itself did not notice.
+    QString sanitizerReports() const;
+
 private:
     struct XState;
     struct BusState;
 
     bool fail(const QString &message);
-    void prepareChild(QProcess *process) const;
+    void prepareChild(QProcess *process, std::function<void()> inChild = {}) const;
     std::unique_ptr<QProcess> launch(const QString &program, const QStringList &arguments,
                                      const QProcessEnvironment &env, const QString &workDir,
                                      const QString &errorLog = {});

@@ -138,16 +138,19 @@ private:
     {
         std::unique_ptr<Session> session;
         std::unique_ptr<XDesktop> x;
+        QProcess *host = nullptr;
         QProcess *app = nullptr;
         XWindow icon = 0;
     };
 
-    static bool startTrayHost(Session &s, XDesktop &x)
+    // The running tray host, or nullptr when it did not take the tray selection.
+    static QProcess *startTrayHost(Session &s, XDesktop &x)
     {
-        s.startHelper(QStringLiteral("trayer"),
-                      {"--edge", "top", "--align", "right", "--widthtype", "pixel", "--width",
-                       "200", "--heighttype", "pixel", "--height", "24"});
-        return waitUntil([&] { return x.trayHostRunning(); }, kTimeoutMs);
+        QProcess *host =
+            s.startHelper(QStringLiteral("trayer"),
+                          {"--edge", "top", "--align", "right", "--widthtype", "pixel", "--width",
+                           "200", "--heighttype", "pixel", "--height", "24"});
+        return host && waitUntil([&] { return x.trayHostRunning(); }, kTimeoutMs) ? host : nullptr;
     }
 
     // The program started with a list file, a tray host already running, and its icon docked.
@@ -160,7 +163,8 @@ private:
             QVERIFY2(s.enableAccessibility(), qPrintable(s.error()));
         run.x = std::make_unique<XDesktop>(s.display());
         QVERIFY(run.x->isOpen());
-        QVERIFY2(startTrayHost(s, *run.x), "trayer did not take the tray selection");
+        run.host = startTrayHost(s, *run.x);
+        QVERIFY2(run.host, "trayer did not take the tray selection");
         QVERIFY(writeFile(s.filePath("List.ul1"), kList));
         s.watchMappedWindows();
         run.app = s.startApp();
@@ -336,6 +340,29 @@ private slots:
         QVERIFY2(waitUntil([&] { return !QFile::exists(entry); }, kTimeoutMs),
                  "the autostart entry was not removed");
         QCOMPARE(run.app->state(), QProcess::Running);
+    }
+
+    void trayHostGoesAway_hiddenMainWindowComesBack()
+    {
+        Run run;
+        startDocked(run);
+        if (QTest::currentTestFailed())
+            return;
+        Session &s = *run.session;
+        QVERIFY(s.findWindows(kMainTitle, run.app->processId()).isEmpty());
+
+        // Without the area nothing would be left to reach the program by.
+        run.host->kill();
+        QVERIFY(Session::waitForExit(run.host, kTimeoutMs));
+        QVERIFY2(mainWindow(s, run.app), "the main window did not come back");
+
+        // A new host takes the icon in again.
+        QVERIFY(startTrayHost(s, *run.x));
+        QVERIFY2(
+            waitUntil(
+                [&] { return run.x->isViewable(run.x->embeddedIcon(s, run.app->processId())); },
+                kTimeoutMs),
+            "the icon did not dock in the new tray");
     }
 
     void noTrayHost_showsTheMainWindowAndDocksLater()

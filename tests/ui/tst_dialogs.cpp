@@ -214,10 +214,10 @@ private slots:
         ini.close();
         auto windows = std::make_unique<WindowSet>(*m_context);
         TForm2 *about = windows->about;
-        QCOMPARE(about->findChild<QLabel *>("Image1")->pixmap().size(), QSize(300, 73));
         QCOMPARE(about->pos(), QPoint(3, 4));
         windows->main->aAboutExecute();
         QVERIFY(QTest::qWaitForWindowExposed(about));
+        QCOMPARE(about->findChild<QLabel *>("Image1")->pixmap().size(), QSize(300, 73));
         QCOMPARE(about->pos(), screenCentreFor(about)); // not where the file put it
         windows->main->aAboutExecute();
         int shown = 0;
