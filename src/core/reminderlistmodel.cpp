@@ -133,9 +133,14 @@ void ReminderListModel::resort()
 
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     std::vector<int> newRowOf(order.size());
-    for (size_t i = 0; i < order.size(); ++i)
+    std::vector<quint32> ids(order.size());
+    for (size_t i = 0; i < order.size(); ++i) {
         newRowOf[size_t(order[i])] = int(i);
+        ids[i] = m_ids[size_t(order[i])];
+    }
     applyOrder(m_rows, order);
+    m_ids = std::move(ids);
+    updateRowsOfIds(0);
 
     const QModelIndexList from = persistentIndexList();
     QModelIndexList to;
@@ -146,37 +151,48 @@ void ReminderListModel::resort()
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-void ReminderListModel::indexAdd(const ReminderEntry &e)
+void ReminderListModel::indexAdd(int row)
 {
+    const ReminderEntry &e = m_rows.at(row);
     if (hasTexts(e))
-        ++m_textIndex[keyOf(e)];
+        m_textIndex[keyOf(e)].append(m_ids[size_t(row)]);
 }
 
-void ReminderListModel::indexRemove(const ReminderEntry &e)
+void ReminderListModel::indexRemove(int row)
 {
+    const ReminderEntry &e = m_rows.at(row);
     if (!hasTexts(e))
         return;
     const auto it = m_textIndex.find(keyOf(e));
-    if (it != m_textIndex.end() && --it.value() <= 0)
+    if (it == m_textIndex.end())
+        return;
+    it->removeOne(m_ids[size_t(row)]);
+    if (it->isEmpty())
         m_textIndex.erase(it);
+}
+
+void ReminderListModel::updateRowsOfIds(int from)
+{
+    for (size_t row = size_t(from); row < m_ids.size(); ++row)
+        m_rowOfId[m_ids[row]] = int(row);
 }
 
 int ReminderListModel::countWithTexts(const QString &dateText, const QString &timeText) const
 {
-    return m_textIndex.value(TextKey(dateText, timeText), 0);
+    const auto it = m_textIndex.constFind(TextKey(dateText, timeText));
+    return it == m_textIndex.cend() ? 0 : int(it->size());
 }
 
 QList<int> ReminderListModel::rowsWithTexts(const QString &dateText, const QString &timeText) const
 {
     QList<int> rows;
-    int left = countWithTexts(dateText, timeText);
-    for (int r = 0; left > 0 && r < m_rows.size(); ++r) {
-        const ReminderEntry &e = m_rows.at(r);
-        if (hasTexts(e) && e.details.at(0) == dateText && e.details.at(1) == timeText) {
-            rows.append(r);
-            --left;
-        }
-    }
+    const auto it = m_textIndex.constFind(TextKey(dateText, timeText));
+    if (it == m_textIndex.cend())
+        return rows;
+    rows.reserve(it->size());
+    for (const quint32 id : *it)
+        rows.append(m_rowOfId[id]);
+    std::sort(rows.begin(), rows.end());
     return rows;
 }
 
@@ -184,12 +200,18 @@ void ReminderListModel::setEntries(ReminderEntries entries)
 {
     beginResetModel();
     m_rows = std::move(entries);
-    m_textIndex.clear();
-    m_textIndex.reserve(m_rows.size());
-    for (const ReminderEntry &e : std::as_const(m_rows))
-        indexAdd(e);
     std::vector<int> order = sortedOrder(m_rows, m_sortColumn);
     applyOrder(m_rows, order);
+    const int count = int(m_rows.size());
+    m_ids.resize(size_t(count));
+    m_rowOfId.resize(size_t(count));
+    m_textIndex.clear();
+    m_textIndex.reserve(count);
+    for (int row = 0; row < count; ++row) {
+        m_ids[size_t(row)] = quint32(row);
+        m_rowOfId[size_t(row)] = row;
+        indexAdd(row);
+    }
     endResetModel();
 }
 
@@ -204,9 +226,12 @@ int ReminderListModel::addEntry(ReminderEntry entry)
                                          return compareEntries(a, b, column) < 0;
                                      });
     const int row = static_cast<int>(at - m_rows.begin());
-    indexAdd(entry);
     beginInsertRows({}, row, row);
     m_rows.insert(row, std::move(entry));
+    m_ids.insert(m_ids.begin() + row, quint32(m_rowOfId.size()));
+    m_rowOfId.push_back(row);
+    updateRowsOfIds(row + 1);
+    indexAdd(row);
     endInsertRows();
     return row;
 }
@@ -229,12 +254,12 @@ void ReminderListModel::setDetail(int row, int detail, const QString &text)
 {
     if (row < 0 || row >= m_rows.size() || detail < 0)
         return;
-    indexRemove(m_rows[row]);
+    indexRemove(row);
     QStringList &details = m_rows[row].details;
     while (details.size() <= detail)
         details.append(QString());
     details[detail] = sanitizedDetail(text);
-    indexAdd(m_rows[row]);
+    indexAdd(row);
     const int column = std::min(detail + 1, kColumnCount - 1);
     emit dataChanged(index(row, column), index(row, column));
 }
@@ -244,8 +269,11 @@ void ReminderListModel::removeEntry(int row)
     if (row < 0 || row >= m_rows.size())
         return;
     beginRemoveRows({}, row, row);
-    indexRemove(m_rows[row]);
+    indexRemove(row);
+    m_rowOfId[m_ids[size_t(row)]] = -1;
     m_rows.removeAt(row);
+    m_ids.erase(m_ids.begin() + row);
+    updateRowsOfIds(row);
     endRemoveRows();
 }
 

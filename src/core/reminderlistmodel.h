@@ -6,6 +6,7 @@
 #include <QHash>
 
 #include <utility>
+#include <vector>
 
 namespace vellaro {
 
@@ -47,10 +48,10 @@ public:
     void setDetail(int row, int detail, const QString &text);
     void removeEntry(int row);
 
-    // How many rows carry exactly this date text and time text (kept up to date by every
-    // change, so the once-a-second check costs the same for ten rows or a hundred thousand).
+    // How many rows carry exactly this date text and time text, and which rows they are, in
+    // display order. Kept up to date by every change, so the once-a-second check costs the same
+    // for ten rows or a hundred thousand, whether something is due or not.
     int countWithTexts(const QString &dateText, const QString &timeText) const;
-    // Those rows, in display order.
     QList<int> rowsWithTexts(const QString &dateText, const QString &timeText) const;
 
     // The picture every row shows (the window layer provides it; the model needs no GUI).
@@ -60,11 +61,17 @@ private:
     using TextKey = std::pair<QString, QString>;
     static bool hasTexts(const ReminderEntry &e) { return e.details.size() >= 2; }
     static TextKey keyOf(const ReminderEntry &e) { return {e.details.at(0), e.details.at(1)}; }
-    void indexAdd(const ReminderEntry &e);
-    void indexRemove(const ReminderEntry &e);
+    void indexAdd(int row);
+    void indexRemove(int row);
+    // After rows moved: where each row's identity stands now, from the given row on.
+    void updateRowsOfIds(int from);
 
-    QHash<TextKey, int> m_textIndex;
+    // Each row has an identity that follows it through every sort, insertion and removal; the
+    // index of texts holds identities, and m_rowOfId says where each one stands now.
+    QHash<TextKey, QList<quint32>> m_textIndex;
     ReminderEntries m_rows;
+    std::vector<quint32> m_ids;
+    std::vector<int> m_rowOfId;
     int m_sortColumn = 0;
     QVariant m_decoration;
 };

@@ -99,6 +99,66 @@ private slots:
         }
     }
 
+    void textIndex_afterAnyChanges_findsExactlyTheRowsWithTheirTexts()
+    {
+        // Random additions, removals, edits, renames, sorts and reloads over a few dates and
+        // times; after each, the rows found for every date and time are those a walk finds.
+        const QStringList dates{"1.1.27 г.", "2.1.27 г.", "3.1.27 г."};
+        const QStringList times{"9:00:00", "9:00:01", "10:00:00"};
+        quint32 seed = 7;
+        auto next = [&seed] { return int((seed = seed * 1103515245u + 12345u) >> 16); };
+        auto randomRow = [&] {
+            ReminderEntry row{QString::number(next() % 50), {}};
+            if (next() % 8) // some hand-edited rows have no date and time
+                row.details = {dates[next() % 3], times[next() % 3], "n"};
+            return row;
+        };
+        ReminderListModel m;
+        for (int step = 0; step < 3000; ++step) {
+            const int rows = m.rowCount();
+            switch (next() % 6) {
+            case 0:
+                m.addEntry(randomRow());
+                break;
+            case 1:
+                m.removeEntry(rows ? next() % rows : 0);
+                break;
+            case 2:
+                if (rows)
+                    m.setDetail(next() % rows, next() % 3,
+                                next() % 2 ? dates[next() % 3] : times[next() % 3]);
+                break;
+            case 3:
+                if (rows)
+                    m.setName(next() % rows, QString::number(next() % 50));
+                break;
+            case 4:
+                m.setSortColumn(next() % 4);
+                m.resort();
+                break;
+            default:
+                if (next() % 20 == 0) {
+                    ReminderEntries list;
+                    for (int i = next() % 30; i > 0; --i)
+                        list.append(randomRow());
+                    m.setEntries(list);
+                }
+            }
+            for (const QString &date : dates) {
+                for (const QString &time : times) {
+                    QList<int> walked;
+                    for (int r = 0; r < m.rowCount(); ++r) {
+                        const QStringList &d = m.entry(r).details;
+                        if (d.size() >= 2 && d[0] == date && d[1] == time)
+                            walked.append(r);
+                    }
+                    QCOMPARE(m.rowsWithTexts(date, time), walked);
+                    QCOMPARE(m.countWithTexts(date, time), walked.size());
+                }
+            }
+        }
+    }
+
     void addEntry_goesToItsSortedPlace()
     {
         ReminderListModel m;
