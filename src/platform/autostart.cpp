@@ -1,10 +1,10 @@
 #include "autostart.h"
 
+#include "atomicfile.h"
 #include "error.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <unistd.h>
 
@@ -68,11 +68,8 @@ void XdgAutostartStore::writeValue(const QString &executablePath)
     const Error refused(QStringLiteral("Failed to set data for '%1'").arg(m_valueName));
     if (!QDir().mkpath(folder()))
         throw refused;
-    QSaveFile file(entryPath());
-    if (!file.open(QIODevice::WriteOnly))
-        throw refused;
-    const QByteArray content = entryContent(m_valueName, executablePath);
-    if (file.write(content) != content.size() || !file.commit())
+    // Not QSaveFile: at a file-size limit it commits a cut-off entry and reports success.
+    if (writeFileAtomically(entryPath(), entryContent(m_valueName, executablePath)) != 0)
         throw refused;
 }
 

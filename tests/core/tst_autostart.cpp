@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace vellaro;
@@ -114,6 +116,31 @@ private slots:
         } catch (const Error &e) {
             QCOMPARE(e.message(), QString("Failed to set data for 'Vellaro'"));
         }
+    }
+
+    // A full disk (here a file-size limit) must not leave a cut-off entry that the menu then
+    // shows as written: the write is refused and no entry is there.
+    void fileSizeLimit_writeRefused_noPartialEntry()
+    {
+        XdgAutostartStore store("Vellaro");
+        QVERIFY(QDir().mkpath(store.folder()));
+        rlimit saved{};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved;
+        small.rlim_cur = 50;
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        QString message;
+        try {
+            store.writeValue("/opt/vellaro/vellaro");
+        } catch (const Error &e) {
+            message = e.message();
+        }
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        ::signal(SIGXFSZ, SIG_DFL);
+        QCOMPARE(message, QString("Failed to set data for 'Vellaro'"));
+        QVERIFY(!store.valueExists());
+        QCOMPARE(QDir(store.folder()).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 
     void folder_followsXdgConfigHome()

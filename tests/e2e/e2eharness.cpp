@@ -299,7 +299,20 @@ QString Session::filePath(const QString &name) const
 
 QString Session::appPath() const
 {
-    return filePath(QFileInfo(m_binaryPath).fileName());
+    const QString name = QFileInfo(m_binaryPath).fileName();
+    return m_appFolder.isEmpty() ? filePath(name) : filePath(m_appFolder + u'/' + name);
+}
+
+bool Session::moveAppInto(const QString &folderName)
+{
+    const QString from = appPath();
+    if (!QDir().mkpath(filePath(folderName)))
+        return fail(QStringLiteral("cannot create %1").arg(filePath(folderName)));
+    const QString to = filePath(folderName + u'/' + QFileInfo(m_binaryPath).fileName());
+    if (!QFile::rename(from, to))
+        return fail(QStringLiteral("cannot move %1 to %2").arg(from, to));
+    m_appFolder = folderName;
+    return true;
 }
 
 QString Session::runtimeDir() const

@@ -68,6 +68,9 @@ public:
     QString workDir() const;
     QString filePath(const QString &name) const;
     QString appPath() const;
+    // Moves the program's copy into a folder of that name inside the work folder (created, any
+    // characters allowed); later starts run it from there, and its list and settings live there.
+    bool moveAppInto(const QString &folderName);
     QString runtimeDir() const;
 
     // The environment each program start gets; change it before startApp() (LANG, extra
@@ -157,6 +160,7 @@ private:
                                                  int depth, int &budget) const;
 
     QString m_binaryPath;
+    QString m_appFolder;
     QString m_error;
     QString m_display;
     QTemporaryDir m_dir;

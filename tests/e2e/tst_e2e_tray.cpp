@@ -35,6 +35,73 @@ QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// The program and its arguments that an entry's Exec key starts, read as the Desktop Entry
+// standard says (and as launchers other than GLib's do): the escapes of a string value first,
+// then the quoting of arguments, then the field codes.
+QStringList execArguments(const QByteArray &entry)
+{
+    QString value;
+    for (const QString &line : QString::fromUtf8(entry).split(u'\n')) {
+        if (line.startsWith(QLatin1String("Exec=")))
+            value = line.mid(5);
+    }
+    QString unescaped;
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        if (value[i] != u'\\' || i + 1 == value.size()) {
+            unescaped += value[i];
+            continue;
+        }
+        const QChar next = value[++i];
+        const qsizetype known = QStringLiteral("sntr\\").indexOf(next);
+        unescaped +=
+            known < 0 ? QString(u'\\') + next : QString(QStringLiteral(" \n\t\r\\")[known]);
+    }
+    QStringList arguments;
+    QString current;
+    bool quoted = false;
+    bool started = false;
+    for (qsizetype i = 0; i < unescaped.size(); ++i) {
+        const QChar c = unescaped[i];
+        if (quoted) {
+            if (c == u'\\' && i + 1 < unescaped.size() &&
+                QStringLiteral("\"`$\\").contains(unescaped[i + 1]))
+                current += unescaped[++i];
+            else if (c == u'"')
+                quoted = false;
+            else
+                current += c;
+        } else if (c == u'"') {
+            quoted = started = true;
+        } else if (c == u' ') {
+            if (started)
+                arguments << current;
+            current.clear();
+            started = false;
+        } else {
+            current += c;
+            started = true;
+        }
+    }
+    if (started)
+        arguments << current;
+    // Field codes: "%%" is a "%"; this entry may have no other, and a lone "%" is an error.
+    for (QString &argument : arguments) {
+        QString literal;
+        for (qsizetype i = 0; i < argument.size(); ++i) {
+            if (argument[i] != u'%') {
+                literal += argument[i];
+            } else if (i + 1 < argument.size() && argument[i + 1] == u'%') {
+                literal += u'%';
+                ++i;
+            } else {
+                return {QStringLiteral("<field code in %1>").arg(argument)};
+            }
+        }
+        argument = literal;
+    }
+    return arguments;
+}
+
 // A connection of the test's own to the private display, for what the harness does not offer:
 // the tray selection, the embedded icon window, and a window manager's minimise.
 class XDesktop
@@ -153,19 +220,22 @@ private:
         return host && waitUntil([&] { return x.trayHostRunning(); }, kTimeoutMs) ? host : nullptr;
     }
 
-    // The program started with a list file, a tray host already running, and its icon docked.
-    static void startDocked(Run &run, bool accessible = false)
+    // The program started with a list file, a tray host already running, and its icon docked;
+    // installed in a folder of the given name when there is one.
+    static void startDocked(Run &run, bool accessible = false, const QString &installFolder = {})
     {
         run.session = std::make_unique<Session>(QStringLiteral(VELLARO_BINARY));
         Session &s = *run.session;
         QVERIFY2(s.start(), qPrintable(s.error()));
+        if (!installFolder.isEmpty())
+            QVERIFY2(s.moveAppInto(installFolder), qPrintable(s.error()));
         if (accessible)
             QVERIFY2(s.enableAccessibility(), qPrintable(s.error()));
         run.x = std::make_unique<XDesktop>(s.display());
         QVERIFY(run.x->isOpen());
         run.host = startTrayHost(s, *run.x);
         QVERIFY2(run.host, "trayer did not take the tray selection");
-        QVERIFY(writeFile(s.filePath("List.ul1"), kList));
+        QVERIFY(writeFile(QFileInfo(s.appPath()).path() + "/List.ul1", kList));
         s.watchMappedWindows();
         run.app = s.startApp();
         QVERIFY2(run.app, qPrintable(s.error()));
@@ -320,10 +390,19 @@ private slots:
         QVERIFY(s.waitForWindowGone(run.icon, kTimeoutMs));
     }
 
+    void autostartItem_writesAndRemovesTheEntry_data()
+    {
+        QTest::addColumn<QString>("installFolder");
+        QTest::newRow("plain folder") << QString();
+        QTest::newRow("spaces, quotes, % and Cyrillic")
+            << QStringLiteral("Мои програми \"q\" 'a' 100% $x `y` \\ (b)");
+    }
+
     void autostartItem_writesAndRemovesTheEntry()
     {
+        QFETCH(QString, installFolder);
         Run run;
-        startDocked(run);
+        startDocked(run, false, installFolder);
         if (QTest::currentTestFailed())
             return;
         Session &s = *run.session;
@@ -333,8 +412,10 @@ private slots:
         QVERIFY2(chooseFromTrayMenu(run, 2), "the tray menu did not open");
         QVERIFY2(waitUntil([&] { return QFile::exists(entry); }, kTimeoutMs),
                  "no autostart entry was written");
-        QVERIFY(readFile(entry).contains(
-            "\nExec=" + QFileInfo(s.appPath()).absoluteFilePath().toUtf8() + "\n"));
+        const QString program = QFileInfo(s.appPath()).absoluteFilePath();
+        if (installFolder.isEmpty())
+            QVERIFY(readFile(entry).contains("\nExec=" + program.toUtf8() + "\n"));
+        QCOMPARE(execArguments(readFile(entry)), QStringList{program});
 
         QVERIFY2(chooseFromTrayMenu(run, 2), "the tray menu did not open again");
         QVERIFY2(waitUntil([&] { return !QFile::exists(entry); }, kTimeoutMs),
