@@ -14,6 +14,9 @@
 #include <QTest>
 #include <QTimer>
 
+#include <csignal>
+#include <sys/resource.h>
+
 using namespace vellaro;
 
 namespace {
@@ -187,6 +190,44 @@ private slots:
         w->ModifiedTimerTimer();
         QVERIFY(!timer->isActive());
         QCOMPARE(listfile::load(listPath()), (ReminderEntries{{"c", {}}, {"z", {}}}));
+    }
+
+    // The timed save meets a full disk: its box, the file as it was, and the next change starts
+    // the timer again and saves.
+    void timedSave_diskFull_reportedFileKept_nextChangeSaves()
+    {
+        auto w = createWindow("a\r\nb\r\n");
+        auto *timer = w->findChild<QTimer *>("ModifiedTimer");
+        selectRow(w.get(), 0);
+        w->Action2Execute();
+        w->MarkChanged();
+
+        // Files may not grow past one byte: the write fails half-way (EFBIG, not a signal).
+        rlimit saved{};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit full = saved;
+        full.rlim_cur = 1;
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &full), 0);
+        timer->start(0);
+        QTRY_VERIFY(!m_errors.isEmpty());
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        ::signal(SIGXFSZ, SIG_DFL);
+
+        QCOMPARE(
+            m_errors,
+            QStringList{QString("Cannot create file \"%1\". File too large.").arg(listPath())});
+        QVERIFY(!timer->isActive());
+        QFile file(listPath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("a\r\nb\r\n"));
+        file.close();
+
+        w->MarkChanged();
+        QVERIFY(timer->isActive());
+        timer->start(0);
+        QTRY_COMPARE(listfile::load(listPath()), (ReminderEntries{{"b", {}}}));
+        QCOMPARE(m_errors.size(), 1);
     }
 
     void saveTimer_runningIsNotRestarted()
