@@ -8,7 +8,6 @@
 #include <QHash>
 #include <QStringDecoder>
 
-#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -36,6 +35,11 @@ bool decodeUtf8(QByteArrayView in, QString &out)
 
     // One unit for each byte that is not a continuation byte (10xxxxxx), and a second one for
     // each lead byte of four (11110xxx and above, which fail below anyway).
+    // (Counted with a multiplication: without a popcount instruction in the baseline, the
+    // compiler's popcount is a library call.)
+    const auto countHighBits = [](quint64 bits) {
+        return qsizetype(((bits >> 7) * 0x0101010101010101ull) >> 56);
+    };
     qsizetype units = 0;
     const unsigned char *q = p;
     for (; end - q >= 8; q += 8) {
@@ -43,7 +47,7 @@ bool decodeUtf8(QByteArrayView in, QString &out)
         std::memcpy(&w, q, sizeof w);
         const quint64 continuation = w & ~(w << 1) & kHighBits;
         const quint64 fourByteLead = w & (w << 1) & (w << 2) & (w << 3) & kHighBits;
-        units += 8 - std::popcount(continuation) + std::popcount(fourByteLead);
+        units += 8 - countHighBits(continuation) + countHighBits(fourByteLead);
     }
     for (; q != end; ++q)
         units += ((*q & 0xC0) != 0x80) + (*q >= 0xF0);

@@ -49,8 +49,10 @@ bool FileInstanceLock::tryAcquire()
 
     // For whoever looks at the file: which process holds it.
     const QByteArray pid = QByteArray::number(qint64(::getpid())) + '\n';
-    if (::ftruncate(fd, 0) == 0)
-        [[maybe_unused]] const ssize_t written = ::pwrite(fd, pid.constData(), size_t(pid.size()), 0);
+    if (::ftruncate(fd, 0) == 0) {
+        [[maybe_unused]] const ssize_t written =
+            ::pwrite(fd, pid.constData(), size_t(pid.size()), 0);
+    }
     return true;
 }
 

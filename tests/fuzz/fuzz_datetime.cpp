@@ -83,8 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK(readTime(f, f.timeText(time)) == time);
 
     // The rest as a stored text.
-    const QString text =
-        QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size));
+    const QString text = QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size));
     if (const auto read = readDate(f, text, referenceYear))
         FUZZ_CHECK(readDate(f, f.dateText(*read), read->year()) == read);
     if (const auto read = readTime(f, text))
