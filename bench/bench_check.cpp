@@ -21,9 +21,9 @@ ReminderListModel &list100k(const LocaleFormats &f)
         for (int i = 0; i < 100000; ++i) {
             // Spread over the coming year, never in the benchmarked seconds.
             const QDateTime when = kNow.addDays(1 + i % 365).addSecs(i % 86400);
-            entries.append({QStringLiteral("Напомняне %1").arg(i),
-                            {f.dateText(when.date()), f.timeText(when.time()),
-                             QStringLiteral("бележка")}});
+            entries.append(
+                {QStringLiteral("Напомняне %1").arg(i),
+                 {f.dateText(when.date()), f.timeText(when.time()), QStringLiteral("бележка")}});
         }
         model.setEntries(std::move(entries));
     }

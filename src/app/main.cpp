@@ -49,9 +49,14 @@ int main(int argc, char *argv[])
     SystemTrayShell trayShell;
     XdgAutostartStore autostart(QStringLiteral("Vellaro"));
     LocaleFormats formats = LocaleFormats::fromLocale(QLocale::system());
-    FormContext context{exeDir + QStringLiteral("List.ul1"), &settings,
-                        QFileInfo(QCoreApplication::applicationFilePath()).fileName(), &clock,
-                        &formats, &sound, &trayShell, &autostart};
+    FormContext context{exeDir + QStringLiteral("List.ul1"),
+                        &settings,
+                        QFileInfo(QCoreApplication::applicationFilePath()).fileName(),
+                        &clock,
+                        &formats,
+                        &sound,
+                        &trayShell,
+                        &autostart};
     DesktopUrlOpener urlOpener;
     context.urlOpener = &urlOpener;
 

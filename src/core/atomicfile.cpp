@@ -43,7 +43,8 @@ int writeFileAtomically(const QString &path, QByteArrayView data)
     }
     const QByteArray nativeTarget = QFile::encodeName(target);
 
-    struct stat st {};
+    struct stat st
+    {};
     mode_t mode = newFileMode();
     if (::stat(nativeTarget.constData(), &st) == 0) {
         if (S_ISDIR(st.st_mode))

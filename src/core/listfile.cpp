@@ -21,7 +21,10 @@ namespace {
 
 constexpr QByteArrayView kUtf8Bom("\xEF\xBB\xBF");
 
-bool isControlOrSpace(char c) { return static_cast<unsigned char>(c) <= 32; }
+bool isControlOrSpace(char c)
+{
+    return static_cast<unsigned char>(c) <= 32;
+}
 
 // Strict UTF-8 to UTF-16 (no overlong forms, no surrogates, nothing above U+10FFFF), sized
 // exactly in a first pass. Qt's own decoder is several times slower on Cyrillic text, and a long
@@ -361,7 +364,8 @@ ReminderEntries load(const QString &path, const char *legacyCodec)
         throw cannotOpenFile(path, systemErrorText(errno));
 
     QByteArray bytes;
-    struct stat st {};
+    struct stat st
+    {};
     if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
         const int err = S_ISDIR(st.st_mode) ? EISDIR : errno;
         ::close(fd);

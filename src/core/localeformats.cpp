@@ -88,7 +88,10 @@ int readNumber(QStringView text, qsizetype &pos, int maxDigits, int &value)
     return digits;
 }
 
-bool isAsciiDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+bool isAsciiDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
 
 // Where the first of two characters stands. (A regular expression would do, but it would load
 // the expression engine into every start for two letters.)
@@ -186,7 +189,6 @@ QString LocaleFormats::timeText(QTime time) const
     return text;
 }
 
-
 std::optional<QDate> LocaleFormats::parseByPattern(QStringView text, int referenceYear) const
 {
     int day = -1, month = -1, year = -1;
@@ -203,8 +205,8 @@ std::optional<QDate> LocaleFormats::parseByPattern(QStringView text, int referen
             bool matched = false;
             for (int n = 1; n <= (t.field == u'M' ? 12 : 7) && !matched; ++n) {
                 for (auto form : {QLocale::LongFormat, QLocale::ShortFormat}) {
-                    const QString name = t.field == u'M' ? m_locale.monthName(n, form)
-                                                         : m_locale.dayName(n, form);
+                    const QString name =
+                        t.field == u'M' ? m_locale.monthName(n, form) : m_locale.dayName(n, form);
                     if (!name.isEmpty() && text.sliced(pos).startsWith(name)) {
                         pos += name.size();
                         if (t.field == u'M')
@@ -251,7 +253,8 @@ std::optional<QDate> LocaleFormats::parseByNumbers(QStringView text, int referen
     int day = 0, month = 0, year = 0;
     for (int i = 0; i < 3; ++i) {
         const QStringView part = parts[i].trimmed();
-        if (part.isEmpty() || part.size() > 4 || !std::all_of(part.begin(), part.end(), isAsciiDigit))
+        if (part.isEmpty() || part.size() > 4 ||
+            !std::all_of(part.begin(), part.end(), isAsciiDigit))
             return std::nullopt;
         const int value = part.toInt();
         if (order[i] == u'd')

@@ -38,7 +38,8 @@ public:
     // numbers in the pattern's order between the date separators. Throws
     // Error("'<text>' is not a valid date").
     QDate parseDateText(const QString &text, int referenceYear) const;
-    // The inverse of timeText; seconds may be left out. Throws Error("'<text>' is not a valid time").
+    // The inverse of timeText; seconds may be left out. Throws Error("'<text>' is not a valid
+    // time").
     QTime parseTimeText(const QString &text) const;
 
     const QLocale &locale() const { return m_locale; }

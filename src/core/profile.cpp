@@ -50,8 +50,8 @@ std::optional<int> parseProfileInt(QStringView text)
 {
     text = text.first(std::min(text.size(), kMaxValueLength));
 
-    const bool zeroXPrefix = text.size() > 2 && text[0] == u'0' &&
-                             (text[1] == u'x' || text[1] == u'X');
+    const bool zeroXPrefix =
+        text.size() > 2 && text[0] == u'0' && (text[1] == u'x' || text[1] == u'X');
     qsizetype i = 0;
     bool hex = false;
     if (zeroXPrefix) {

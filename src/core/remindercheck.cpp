@@ -28,8 +28,8 @@ private:
     QString m_dateText;
 };
 
-void collectSecond(const QString &dateText, const QString &timeText,
-                   const ReminderListModel &list, QList<DueReminder> &due)
+void collectSecond(const QString &dateText, const QString &timeText, const ReminderListModel &list,
+                   QList<DueReminder> &due)
 {
     if (list.countWithTexts(dateText, timeText) == 0)
         return;

@@ -94,7 +94,10 @@ void TForm4::showReminder(const QString &dateText, const QString &name, const QS
     }
 }
 
-void TForm4::Button1Click() { close(); }
+void TForm4::Button1Click()
+{
+    close();
+}
 
 void TForm4::showEvent(QShowEvent *event)
 {

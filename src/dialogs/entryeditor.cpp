@@ -67,7 +67,8 @@ QString pickerTimePattern(const LocaleFormats &f)
     const QString sep = quoted(f.timeSeparator());
     QString pattern = hour + sep + QStringLiteral("mm") + sep + QStringLiteral("ss");
     if (f.twelveHour())
-        pattern = f.markerFirst() ? QStringLiteral("AP ") + pattern : pattern + QStringLiteral(" AP");
+        pattern =
+            f.markerFirst() ? QStringLiteral("AP ") + pattern : pattern + QStringLiteral(" AP");
     return pattern;
 }
 
@@ -141,7 +142,10 @@ TForm3::TForm3(FormContext &context, QWidget *parent) : TBaseForm(context, paren
     applyFormats();
 }
 
-void TForm3::FormCreate() { DateTime->setDate(m_context.clock->now().date()); }
+void TForm3::FormCreate()
+{
+    DateTime->setDate(m_context.clock->now().date());
+}
 
 void TForm3::Clear()
 {

@@ -16,6 +16,9 @@ void requestApplicationExit()
     QCoreApplication::exit(0);
 }
 
-bool applicationExiting() { return g_exiting; }
+bool applicationExiting()
+{
+    return g_exiting;
+}
 
 } // namespace vellaro

@@ -56,7 +56,10 @@ void TBaseForm::DoCreate()
     guarded([this] { restoreSettings(); });
 }
 
-void TBaseForm::DoDestroy() { storeSettings(); }
+void TBaseForm::DoDestroy()
+{
+    storeSettings();
+}
 
 void TBaseForm::setAlphaBlendValue(int alpha)
 {

@@ -8,7 +8,12 @@ class QEventLoop;
 
 namespace vellaro {
 
-enum ModalResult : int { mrNone = 0, mrOk = 1, mrCancel = 2 };
+enum ModalResult : int
+{
+    mrNone = 0,
+    mrOk = 1,
+    mrCancel = 2
+};
 
 // The common base of every window of the program. Right after a window's own creation handler
 // has run, its position, size and opacity come back from the window settings file; when the

@@ -18,15 +18,15 @@ class UrlOpener;
 // outlives every window.
 struct FormContext
 {
-    QString listPath;        // the reminder list file
-    ProfileFile *settings;   // the window settings file
-    QString opacitySection;  // the executable's file name, without directory
+    QString listPath;       // the reminder list file
+    ProfileFile *settings;  // the window settings file
+    QString opacitySection; // the executable's file name, without directory
     const Clock *clock;
-    LocaleFormats *formats;  // replaced when the user changes the regional settings
+    LocaleFormats *formats; // replaced when the user changes the regional settings
     Sound *sound = nullptr;
-    NotifyIconShell *trayShell = nullptr;  // the notification area
-    AutostartStore *autostart = nullptr;   // start with the session
-    UrlOpener *urlOpener = nullptr;        // the About window's web address
+    NotifyIconShell *trayShell = nullptr; // the notification area
+    AutostartStore *autostart = nullptr;  // start with the session
+    UrlOpener *urlOpener = nullptr;       // the About window's web address
 };
 
 } // namespace vellaro

@@ -17,7 +17,10 @@ ErrorBoxHandler &handlerSlot()
 
 } // namespace
 
-void setErrorBoxHandler(ErrorBoxHandler handler) { handlerSlot() = std::move(handler); }
+void setErrorBoxHandler(ErrorBoxHandler handler)
+{
+    handlerSlot() = std::move(handler);
+}
 
 void showErrorBox(const QString &message)
 {

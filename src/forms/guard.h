@@ -24,8 +24,7 @@ void reportException(std::exception_ptr error) noexcept;
 
 // Every handler that Qt calls runs through here: an error skips the rest of the handler, is shown
 // in the standard error box and the program carries on. No exception reaches the event loop.
-template <typename F>
-void guarded(F &&handler) noexcept
+template <typename F> void guarded(F &&handler) noexcept
 {
     try {
         std::forward<F>(handler)();
@@ -35,12 +34,9 @@ void guarded(F &&handler) noexcept
 }
 
 // A slot that runs a member handler through the guard.
-template <typename T, typename... Args>
-auto guardedSlot(T *object, void (T::*handler)(Args...))
+template <typename T, typename... Args> auto guardedSlot(T *object, void (T::*handler)(Args...))
 {
-    return [object, handler](Args... args) {
-        guarded([&] { (object->*handler)(args...); });
-    };
+    return [object, handler](Args... args) { guarded([&] { (object->*handler)(args...); }); };
 }
 
 } // namespace vellaro

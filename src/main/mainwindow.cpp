@@ -4,8 +4,8 @@
 #include "alarmwindow.h"
 #include "appexit.h"
 #include "autostart.h"
-#include "error.h"
 #include "entryeditor.h"
+#include "error.h"
 #include "guard.h"
 #include "icons.h"
 #include "listfile.h"
@@ -22,14 +22,14 @@
 #include <QCoreApplication>
 #include <QDateEdit>
 #include <QDir>
-#include <QScopeGuard>
-#include <QTimeEdit>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScopeGuard>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QTimeEdit>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -71,8 +71,8 @@ TForm1::TForm1(FormContext &context, QWidget *parent) : TBaseForm(context, paren
                          QStringLiteral("Изтриване на текущия запис"), 1);
     Action4 = makeAction("Action4", QStringLiteral("&Редактиране ..."),
                          QStringLiteral("Редактиране на всички данни за текущия запис"), 5);
-    Action3 = makeAction("Action3", QStringLiteral("И&зход"), QStringLiteral("Изход от програмата"),
-                         2);
+    Action3 =
+        makeAction("Action3", QStringLiteral("И&зход"), QStringLiteral("Изход от програмата"), 2);
     Alpha = makeAction("Alpha", QStringLiteral("&Степен на прозрачност"),
                        QStringLiteral("Процент на прозрачност"), 7);
     aAbout = makeAction("aAbout", QStringLiteral("&About"),
@@ -292,11 +292,20 @@ void TForm1::AutostartClick(QObject *)
         store->writeValue(QCoreApplication::applicationFilePath());
 }
 
-void TForm1::setEntryEditor(TForm3 *editor) { m_editor = editor; }
+void TForm1::setEntryEditor(TForm3 *editor)
+{
+    m_editor = editor;
+}
 
-void TForm1::setAlarmWindow(TForm4 *alarm) { m_alarmWindow = alarm; }
+void TForm1::setAlarmWindow(TForm4 *alarm)
+{
+    m_alarmWindow = alarm;
+}
 
-int TForm1::SortColumn() const { return m_model->sortColumn(); }
+int TForm1::SortColumn() const
+{
+    return m_model->sortColumn();
+}
 
 void TForm1::FormCreate()
 {
@@ -313,11 +322,14 @@ void TForm1::FormCreate()
 void TForm1::LoadList()
 {
     m_model->clear();
-    m_model->setEntries(listfile::load(m_context.listPath,
-                                       listfile::legacyCodePage(m_context.formats->locale())));
+    m_model->setEntries(
+        listfile::load(m_context.listPath, listfile::legacyCodePage(m_context.formats->locale())));
 }
 
-void TForm1::SaveList() { listfile::save(m_context.listPath, m_model->entries()); }
+void TForm1::SaveList()
+{
+    listfile::save(m_context.listPath, m_model->entries());
+}
 
 void TForm1::DoDestroy()
 {
@@ -394,9 +406,15 @@ void TForm1::Action2Execute()
         m_model->removeEntry(row);
 }
 
-void TForm1::Action3Execute() { requestApplicationExit(); }
+void TForm1::Action3Execute()
+{
+    requestApplicationExit();
+}
 
-QString TForm1::ConvertToDate(const QString &text) { return convertToDate(text); }
+QString TForm1::ConvertToDate(const QString &text)
+{
+    return convertToDate(text);
+}
 
 void TForm1::Action1Execute()
 {
@@ -409,10 +427,10 @@ void TForm1::Action1Execute()
         return;
 
     const LocaleFormats &formats = *m_context.formats;
-    m_model->addEntry({m_editor->EditName->text(),
-                       {formats.dateText(m_editor->DateTime->date()),
-                        formats.timeText(m_editor->TimeInput->time()),
-                        m_editor->EditNotes->text()}});
+    m_model->addEntry(
+        {m_editor->EditName->text(),
+         {formats.dateText(m_editor->DateTime->date()),
+          formats.timeText(m_editor->TimeInput->time()), m_editor->EditNotes->text()}});
     MarkChanged();
 }
 
@@ -458,7 +476,10 @@ void TForm1::Timer1Timer()
     CheckForReminder();
 }
 
-void TForm1::StartTimerTimer() { CheckForReminder(); }
+void TForm1::StartTimerTimer()
+{
+    CheckForReminder();
+}
 
 void TForm1::CheckForReminder()
 {

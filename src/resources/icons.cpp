@@ -11,12 +11,24 @@ QIcon imageList1Icon(int index)
     return QIcon(QStringLiteral(":/icons/imagelist1_%1.svg").arg(index));
 }
 
-QIcon programIcon() { return QIcon(QStringLiteral(":/icons/vellaro.svg")); }
+QIcon programIcon()
+{
+    return QIcon(QStringLiteral(":/icons/vellaro.svg"));
+}
 
-QIcon editorIcon() { return QIcon(QStringLiteral(":/icons/vellaro_editor.svg")); }
+QIcon editorIcon()
+{
+    return QIcon(QStringLiteral(":/icons/vellaro_editor.svg"));
+}
 
-QIcon okButtonIcon() { return QIcon(QStringLiteral(":/icons/button_ok.svg")); }
+QIcon okButtonIcon()
+{
+    return QIcon(QStringLiteral(":/icons/button_ok.svg"));
+}
 
-QIcon cancelButtonIcon() { return QIcon(QStringLiteral(":/icons/button_cancel.svg")); }
+QIcon cancelButtonIcon()
+{
+    return QIcon(QStringLiteral(":/icons/button_cancel.svg"));
+}
 
 } // namespace vellaro

@@ -50,8 +50,7 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<ReminderEntries>("expected");
 
-        const ReminderEntries typical{
-            entry("Zahar", {"9.12.26 г.", "9:05:07", "buy sugar"})};
+        const ReminderEntries typical{entry("Zahar", {"9.12.26 г.", "9:05:07", "buy sugar"})};
         QTest::newRow("crlf") << QByteArray("Zahar\r\n\t9.12.26 г.\r\n\t9:05:07\r\n\tbuy sugar\r\n")
                               << typical;
         QTest::newRow("bareLineFeeds_readLikeCrLf")
@@ -62,7 +61,8 @@ private slots:
             << QByteArray("a\n\rb\r\n") << ReminderEntries{entry("a"), entry(""), entry("b")};
         QTest::newRow("lastLineWithoutBreak_counts")
             << QByteArray("a\r\n\tx") << ReminderEntries{entry("a", {"x"})};
-        QTest::newRow("breakAtEnd_addsNoEntry") << QByteArray("a\r\n") << ReminderEntries{entry("a")};
+        QTest::newRow("breakAtEnd_addsNoEntry")
+            << QByteArray("a\r\n") << ReminderEntries{entry("a")};
         QTest::newRow("emptyLine_isEntryWithEmptyName")
             << QByteArray("\r\n\td\r\n") << ReminderEntries{entry("", {"d"})};
         QTest::newRow("emptyFile") << QByteArray() << ReminderEntries{};
@@ -76,16 +76,17 @@ private slots:
         QTest::newRow("fiveDetails_allKept")
             << QByteArray("n\r\n\t1\r\n\t2\r\n\t3\r\n\t4\r\n\t5\r\n")
             << ReminderEntries{entry("n", {"1", "2", "3", "4", "5"})};
-        QTest::newRow("utf8Bom_notPartOfName") << QByteArray("\xEF\xBB\xBFn\r\n")
-                                               << ReminderEntries{entry("n")};
-        QTest::newRow("fourByteUtf8") << QByteArray("\xF0\x9F\x98\x80 x\r\n")
-                                      << ReminderEntries{entry(QString::fromUtf8("\xF0\x9F\x98\x80 x"))};
-        QTest::newRow("overlongIsNotUtf8") << QByteArray("\xC0\xAF\r\n")
-                                           << ReminderEntries{entry("АЇ")};
-        QTest::newRow("encodedSurrogateIsNotUtf8") << QByteArray("\xED\xA0\x80\r\n")
-                                                   << ReminderEntries{entry("н\u00A0Ђ")};
-        QTest::newRow("truncatedSequenceIsNotUtf8") << QByteArray("ok\r\n\xD0\r\n")
-                                                    << ReminderEntries{entry("ok"), entry("Р")};
+        QTest::newRow("utf8Bom_notPartOfName")
+            << QByteArray("\xEF\xBB\xBFn\r\n") << ReminderEntries{entry("n")};
+        QTest::newRow("fourByteUtf8")
+            << QByteArray("\xF0\x9F\x98\x80 x\r\n")
+            << ReminderEntries{entry(QString::fromUtf8("\xF0\x9F\x98\x80 x"))};
+        QTest::newRow("overlongIsNotUtf8")
+            << QByteArray("\xC0\xAF\r\n") << ReminderEntries{entry("АЇ")};
+        QTest::newRow("encodedSurrogateIsNotUtf8")
+            << QByteArray("\xED\xA0\x80\r\n") << ReminderEntries{entry("н\u00A0Ђ")};
+        QTest::newRow("truncatedSequenceIsNotUtf8")
+            << QByteArray("ok\r\n\xD0\r\n") << ReminderEntries{entry("ok"), entry("Р")};
         // "Среща" in Windows-1251, as an 8-bit program of a Bulgarian desktop wrote it.
         QTest::newRow("windows1251_readWithoutLoss")
             << QByteArray("\xD1\xF0\xE5\xF9\xE0\r\n\t\xE1\xE5\xEB\xE5\xE6\xEA\xE0\r\n")
@@ -103,10 +104,22 @@ private slots:
     {
         // Random lines made mostly of UTF-8 pieces, some of them broken; the long ASCII and
         // Cyrillic pieces take the decoder's fast paths, with broken bytes right after them.
-        const QByteArray pieces[] = {"a", "Я", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xC3",
-                                     "\x80", "\xED\xBF\xBF", "\xF4\x90\x80\x80", "\xEF\xBF\xBF",
-                                     "\xE0\x9F\xBF", "\xF8", " ", "Reminder 1234", "Напомняне",
-                                     "\xD0", "\xC1\xBF"};
+        const QByteArray pieces[] = {"a",
+                                     "Я",
+                                     "\xE2\x82\xAC",
+                                     "\xF0\x9F\x98\x80",
+                                     "\xC3",
+                                     "\x80",
+                                     "\xED\xBF\xBF",
+                                     "\xF4\x90\x80\x80",
+                                     "\xEF\xBF\xBF",
+                                     "\xE0\x9F\xBF",
+                                     "\xF8",
+                                     " ",
+                                     "Reminder 1234",
+                                     "Напомняне",
+                                     "\xD0",
+                                     "\xC1\xBF"};
         quint32 seed = 12345;
         auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
         for (int round = 0; round < 3000; ++round) {
@@ -149,10 +162,21 @@ private slots:
         // Random texts of ASCII, two- and three-byte characters, pairs and unpaired halves of
         // surrogates, and line breaks; each line must come out as Qt's UTF-8 encoder writes it,
         // with CR, LF and NUL as spaces.
-        const QString pieces[] = {
-            "a", "Я", "€", "😀", QString(QChar(0xD83D)), QString(QChar(0xDE00)), "\r", "\n",
-            QString(QChar(0)), "\t", " ", "Напомняне 12", QString(QChar(0xFFFF)),
-            QString(QChar(0x7FF)), QString(QChar(0x800))};
+        const QString pieces[] = {"a",
+                                  "Я",
+                                  "€",
+                                  "😀",
+                                  QString(QChar(0xD83D)),
+                                  QString(QChar(0xDE00)),
+                                  "\r",
+                                  "\n",
+                                  QString(QChar(0)),
+                                  "\t",
+                                  " ",
+                                  "Напомняне 12",
+                                  QString(QChar(0xFFFF)),
+                                  QString(QChar(0x7FF)),
+                                  QString(QChar(0x800))};
         quint32 seed = 4711;
         auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
         auto randomText = [&] {
@@ -191,8 +215,9 @@ private slots:
         const QString path = dir.filePath("List.ul1");
         ReminderEntries entries;
         for (int i = 0; i < 50; ++i)
-            entries.append(entry(QString(" Напомняне %1 ").arg(i),
-                                 {"9.12.26 г.", QString("%1:00:00").arg(i % 24), "текст\tс табулация"}));
+            entries.append(
+                entry(QString(" Напомняне %1 ").arg(i),
+                      {"9.12.26 г.", QString("%1:00:00").arg(i % 24), "текст\tс табулация"}));
         entries.append(entry(""));
         entries.append(entry("no details"));
         listfile::save(path, entries);
@@ -207,7 +232,8 @@ private slots:
             listfile::load(path);
             QFAIL("loading a missing file succeeded");
         } catch (const Error &e) {
-            QCOMPARE(e.message(), QString("Cannot open file \"%1\". No such file or directory").arg(path));
+            QCOMPARE(e.message(),
+                     QString("Cannot open file \"%1\". No such file or directory").arg(path));
         }
     }
 
@@ -239,7 +265,8 @@ private slots:
         ReminderEntries big;
         for (int i = 0; i < 100; ++i)
             big.append(entry(QString("entry %1").arg(i), {"9.12.26 г.", "9:00:00", "note"}));
-        struct rlimit saved {};
+        struct rlimit saved
+        {};
         QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
         ::signal(SIGXFSZ, SIG_IGN);
         struct rlimit small = saved;
@@ -281,15 +308,22 @@ private slots:
     {
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("letter") << "No such file" << "No such file.";
+        QTest::newRow("letter") << "No such file"
+                                << "No such file.";
         QTest::newRow("closingParenthesis") << "List index out of bounds (3)"
                                             << "List index out of bounds (3)";
-        QTest::newRow("fullStop") << "Done." << "Done.";
-        QTest::newRow("quote") << "'x' is not a valid date" << "'x' is not a valid date.";
-        QTest::newRow("cyrillic") << "Грешка" << "Грешка.";
-        QTest::newRow("hyphen") << "a-" << "a-";
-        QTest::newRow("slash") << "a/" << "a/.";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("fullStop") << "Done."
+                                  << "Done.";
+        QTest::newRow("quote") << "'x' is not a valid date"
+                               << "'x' is not a valid date.";
+        QTest::newRow("cyrillic") << "Грешка"
+                                  << "Грешка.";
+        QTest::newRow("hyphen") << "a-"
+                                << "a-";
+        QTest::newRow("slash") << "a/"
+                               << "a/.";
+        QTest::newRow("empty") << ""
+                               << "";
     }
 
     void errorBoxText_fullStopRule()

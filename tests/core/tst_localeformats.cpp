@@ -15,10 +15,18 @@ private slots:
         QTest::addColumn<QString>("locale");
         QTest::addColumn<QString>("date");
         QTest::addColumn<QString>("time");
-        QTest::newRow("bg_BG") << "bg_BG" << "9.12.26 г." << "9:05:07";
-        QTest::newRow("en_US") << "en_US" << "12/9/26" << "9:05:07 AM";
-        QTest::newRow("de_DE") << "de_DE" << "09.12.26" << "09:05:07";
-        QTest::newRow("ko_KR") << "ko_KR" << "26. 12. 9." << "오전 9:05:07";
+        QTest::newRow("bg_BG") << "bg_BG"
+                               << "9.12.26 г."
+                               << "9:05:07";
+        QTest::newRow("en_US") << "en_US"
+                               << "12/9/26"
+                               << "9:05:07 AM";
+        QTest::newRow("de_DE") << "de_DE"
+                               << "09.12.26"
+                               << "09:05:07";
+        QTest::newRow("ko_KR") << "ko_KR"
+                               << "26. 12. 9."
+                               << "오전 9:05:07";
     }
 
     void texts()
@@ -52,8 +60,8 @@ private slots:
     {
         QFETCH(QString, locale);
         const LocaleFormats f = LocaleFormats::fromLocale(QLocale(locale));
-        for (const QDate d : {QDate(2026, 12, 9), QDate(2027, 1, 31), QDate(2030, 2, 28),
-                              QDate(1999, 7, 4)}) {
+        for (const QDate d :
+             {QDate(2026, 12, 9), QDate(2027, 1, 31), QDate(2030, 2, 28), QDate(1999, 7, 4)}) {
             QCOMPARE(f.parseDateText(f.dateText(d), 2026), d);
         }
         for (const QTime t : {QTime(0, 0, 0), QTime(9, 5, 7), QTime(13, 0, 59), QTime(23, 59, 59)})

@@ -55,8 +55,7 @@ private slots:
         QTest::newRow("minInt") << "-2147483648" << std::optional<int>(-2147483647 - 1);
         QTest::newRow("overflow") << "2147483648" << std::optional<int>();
         QTest::newRow("hugeNumber") << "99999999999999999999999" << std::optional<int>();
-        QTest::newRow("onlyFirst2047Count")
-            << QString(2046, u'0') + "15" << std::optional<int>(1);
+        QTest::newRow("onlyFirst2047Count") << QString(2046, u'0') + "15" << std::optional<int>(1);
         QTest::newRow("fullWidthDigitsAreNotDigits") << "\uFF11" << std::optional<int>();
     }
 

@@ -139,7 +139,8 @@ private slots:
     {
         const LocaleFormats us = LocaleFormats::fromLocale(QLocale("en_US"));
         ReminderListModel list;
-        list.setEntries({{"us", {us.dateText(kStart.date()), us.timeText(kStart.addSecs(1).time())}}});
+        list.setEntries(
+            {{"us", {us.dateText(kStart.date()), us.timeText(kStart.addSecs(1).time())}}});
         ReminderCheck check;
         check.collectDue(kStart, list, m_bg);
         QVERIFY(check.collectDue(kStart.addSecs(1), list, m_bg).isEmpty());

@@ -31,8 +31,8 @@ private slots:
     void compare_isOrdinalCaseSensitive()
     {
         ReminderEntry upper{"Z", {}}, lower{"a", {}}, cyr{"а", {}};
-        QVERIFY(compareEntries(upper, lower, 0) < 0);  // 'Z' < 'a' by code
-        QVERIFY(compareEntries(lower, cyr, 0) < 0);    // Latin before Cyrillic
+        QVERIFY(compareEntries(upper, lower, 0) < 0); // 'Z' < 'a' by code
+        QVERIFY(compareEntries(lower, cyr, 0) < 0);   // Latin before Cyrillic
         QCOMPARE(compareEntries(lower, lower, 0), 0);
     }
 

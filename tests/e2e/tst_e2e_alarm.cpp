@@ -84,13 +84,13 @@ private slots:
         Session s(QStringLiteral(VELLARO_BINARY));
         QVERIFY2(s.start(), qPrintable(s.error()));
         const QString wav = s.filePath(QStringLiteral("alarm.wav"));
-        QVERIFY(s.run(QStringLiteral("sox"),
-                      {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"),
-                       QStringLiteral("-c"), QStringLiteral("2"), QStringLiteral("-b"),
-                       bits, wav, QStringLiteral("synth"),
-                       QString::number(kSoundSeconds), QStringLiteral("sine"),
-                       QStringLiteral("880"), QStringLiteral("vol"), QStringLiteral("0.5")})
-                    .ok());
+        QVERIFY(
+            s.run(QStringLiteral("sox"),
+                  {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"),
+                   QStringLiteral("-c"), QStringLiteral("2"), QStringLiteral("-b"), bits, wav,
+                   QStringLiteral("synth"), QString::number(kSoundSeconds), QStringLiteral("sine"),
+                   QStringLiteral("880"), QStringLiteral("vol"), QStringLiteral("0.5")})
+                .ok());
 
         QVERIFY(s.startHelper(
             QStringLiteral("env"),
@@ -104,12 +104,12 @@ private slots:
         const QString socket = s.runtimeDir() + QStringLiteral("/pulse/native");
         QVERIFY2(waitUntil([&] { return QFile::exists(socket); }, 10000), "no audio server");
         const QString recording = s.filePath(QStringLiteral("recording.wav"));
-        QProcess *recorder = s.startHelper(
-            QStringLiteral("env"),
-            withSessionAudio(s, {QStringLiteral("parec"), QStringLiteral("-d"),
-                                 QStringLiteral("nullsink.monitor"),
-                                 QStringLiteral("--latency-msec=20"),
-                                 QStringLiteral("--file-format=wav"), recording}));
+        QProcess *recorder =
+            s.startHelper(QStringLiteral("env"),
+                          withSessionAudio(s, {QStringLiteral("parec"), QStringLiteral("-d"),
+                                               QStringLiteral("nullsink.monitor"),
+                                               QStringLiteral("--latency-msec=20"),
+                                               QStringLiteral("--file-format=wav"), recording}));
         QVERIFY(recorder);
 
         QVERIFY(writeFile(s.filePath(QStringLiteral("List.ul1")), listDueIn(3)));
@@ -126,13 +126,12 @@ private slots:
         QTest::qWait(1000);
         QVERIFY(Session::sendSignal(recorder, SIGINT));
         QVERIFY(Session::waitForExit(recorder, 3000));
-        const ToolResult stat = s.run(
-            QStringLiteral("sox"), {recording, QStringLiteral("-n"), QStringLiteral("silence"),
-                                    QStringLiteral("1"), QStringLiteral("0.01"),
-                                    QStringLiteral("1%"), QStringLiteral("reverse"),
-                                    QStringLiteral("silence"), QStringLiteral("1"),
-                                    QStringLiteral("0.01"), QStringLiteral("1%"),
-                                    QStringLiteral("reverse"), QStringLiteral("stat")});
+        const ToolResult stat =
+            s.run(QStringLiteral("sox"),
+                  {recording, QStringLiteral("-n"), QStringLiteral("silence"), QStringLiteral("1"),
+                   QStringLiteral("0.01"), QStringLiteral("1%"), QStringLiteral("reverse"),
+                   QStringLiteral("silence"), QStringLiteral("1"), QStringLiteral("0.01"),
+                   QStringLiteral("1%"), QStringLiteral("reverse"), QStringLiteral("stat")});
         QVERIFY2(stat.finished, stat.err.constData());
         const double audible = seconds(stat.err, "Length \\(seconds\\)");
         QVERIFY2(audible >= kSoundSeconds - 0.15 && audible <= kSoundSeconds + 0.15,

@@ -120,7 +120,8 @@ private slots:
         QVERIFY2(s.start(), qPrintable(s.error()));
         QProcess *app = s.startApp();
         QVERIFY2(app, qPrintable(s.error()));
-        QVERIFY2(s.waitForWindowOf(app, kErrorBoxTitle, kWindowTimeoutMs), qPrintable(describe(app)));
+        QVERIFY2(s.waitForWindowOf(app, kErrorBoxTitle, kWindowTimeoutMs),
+                 qPrintable(describe(app)));
 
         QVERIFY(Session::sendSignal(app, SIGTERM));
         QVERIFY2(Session::waitForExit(app, kWindowTimeoutMs), "the program ignored SIGTERM");

@@ -46,7 +46,8 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<ProfileFile> m_ini;
     FakeClock m_clock;
-    LocaleFormats m_formats = LocaleFormats::fromLocale(QLocale(QLocale::Bulgarian, QLocale::Bulgaria));
+    LocaleFormats m_formats =
+        LocaleFormats::fromLocale(QLocale(QLocale::Bulgarian, QLocale::Bulgaria));
     std::unique_ptr<FormContext> m_context;
     QStringList m_errors;
 
@@ -90,11 +91,13 @@ private slots:
     void firstRun_reportsMissingListAndSkipsTheRestOfCreation()
     {
         auto w = createWindow(QByteArray());
-        QCOMPARE(m_errors, QStringList{
-            QString("Cannot open file \"%1\". No such file or directory.").arg(listPath())});
+        QCOMPARE(
+            m_errors,
+            QStringList{
+                QString("Cannot open file \"%1\". No such file or directory.").arg(listPath())});
         QCOMPARE(w->model()->rowCount(), 0);
         QCOMPARE(w->statusPanelText(1), QString()); // the creation handler stopped at the load
-        w->ApplicationEvents1Idle();                 // the idle update fills the panels anyway
+        w->ApplicationEvents1Idle();                // the idle update fills the panels anyway
         QCOMPARE(w->statusPanelText(1), QString("Днес е"));
         QCOMPARE(w->statusPanelText(2), QString("9.12.26 г."));
     }
@@ -276,12 +279,12 @@ private slots:
                                   << QRect(224, 190, 512, 344) << 255;
         QTest::newRow("onlyLeft") << QByteArray("[Vellaro - Версия 2.0]\nLeft=100\n")
                                   << QRect(100, 190, 509, 344) << 255;
-        QTest::newRow("notANumber") << QByteArray("[Vellaro - Версия 2.0]\nTop=abc\n")
-                                    << QRect(224, 190, 509, 344) << 255;
-        QTest::newRow("opacityLow8Bits") << QByteArray("[vellaro]\nAlphaBlend=300\n")
-                                         << QRect(224, 190, 509, 344) << 44;
-        QTest::newRow("otherExecutableIgnored") << QByteArray("[app.exe]\nAlphaBlend=100\n")
-                                                << QRect(224, 190, 509, 344) << 255;
+        QTest::newRow("notANumber")
+            << QByteArray("[Vellaro - Версия 2.0]\nTop=abc\n") << QRect(224, 190, 509, 344) << 255;
+        QTest::newRow("opacityLow8Bits")
+            << QByteArray("[vellaro]\nAlphaBlend=300\n") << QRect(224, 190, 509, 344) << 44;
+        QTest::newRow("otherExecutableIgnored")
+            << QByteArray("[app.exe]\nAlphaBlend=100\n") << QRect(224, 190, 509, 344) << 255;
     }
 
     void restore_readsEachValueWithCurrentAsDefault()

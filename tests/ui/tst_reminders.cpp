@@ -195,12 +195,12 @@ private slots:
     {
         QTest::addColumn<QByteArray>("list");
         QTest::addColumn<QString>("error");
-        QTest::newRow("unparsableDate") << QByteArray("r\r\n\tsoon\r\n\t7:15:00\r\n\tn\r\n")
-                                        << "'s' is not a valid date.";
+        QTest::newRow("unparsableDate")
+            << QByteArray("r\r\n\tsoon\r\n\t7:15:00\r\n\tn\r\n") << "'s' is not a valid date.";
         QTest::newRow("unparsableTime") << QByteArray("r\r\n\t10.12.26 г.\r\n\tnoon\r\n\tn\r\n")
                                         << "'noon' is not a valid time.";
-        QTest::newRow("twoDetails") << QByteArray("r\r\n\t10.12.26 г.\r\n\t7:15:00\r\n")
-                                    << "List index out of bounds (2)";
+        QTest::newRow("twoDetails")
+            << QByteArray("r\r\n\t10.12.26 г.\r\n\t7:15:00\r\n") << "List index out of bounds (2)";
     }
 
     void edit_badRows_reportAndOpenNoDialog()
