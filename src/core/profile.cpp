@@ -137,6 +137,10 @@ void ProfileFile::writeString(const QString &section, const QString &key, const 
     std::string data;
     if (ini.Save(data, false) < 0)
         throw Error(QStringLiteral("Unable to write to %1").arg(m_path));
+    // A name that begins with the bytes of a byte order mark (possible further down a file) may
+    // come out first; the reader drops a mark at the start, so one of our own goes in front.
+    if (data.starts_with("\xEF\xBB\xBF"))
+        data.insert(0, "\xEF\xBB\xBF");
 
     if (writeFileAtomically(m_path, QByteArrayView(data.data(), qsizetype(data.size()))) != 0)
         throw Error(QStringLiteral("Unable to write to %1").arg(m_path));
