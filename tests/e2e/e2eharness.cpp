@@ -240,6 +240,28 @@ QString AccessibleNode::dump(int depth) const
     return out;
 }
 
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString describe(QProcess *app)
+{
+    return QStringLiteral("state %1, exit status %2, exit code %3, output:\n%4")
+        .arg(app->state())
+        .arg(app->exitStatus())
+        .arg(app->exitCode())
+        .arg(Session::outputOf(app));
+}
+
 bool waitUntil(const std::function<bool()> &cond, int timeoutMs)
 {
     QDeadlineTimer deadline(timeoutMs);

@@ -49,6 +49,14 @@ struct AccessibleNode
 // accessibility bus service lives on this process's event loop).
 bool waitUntil(const std::function<bool()> &cond, int timeoutMs);
 
+// Small file helpers of the tests: a whole file written (replacing what was there) or read; an
+// unreadable file reads as empty.
+bool writeFile(const QString &path, const QByteArray &bytes);
+QByteArray readFile(const QString &path);
+
+// A started program's state, exit and output, for failure messages.
+QString describe(QProcess *app);
+
 // A private desktop for one test: an Xvfb server, a temporary folder holding a copy of the
 // program, a private runtime folder, and every process the test started. Everything is stopped
 // and removed when the session ends, also when a check failed half-way. Every wait is bounded.

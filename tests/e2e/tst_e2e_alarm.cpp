@@ -20,12 +20,6 @@ namespace {
 const QString kAlarmTitle = QStringLiteral("Напомняне ...");
 constexpr double kSoundSeconds = 0.6;
 
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
 // A list whose only entry falls due the given number of seconds from now, in Bulgarian texts.
 QByteArray listDueIn(int seconds)
 {

@@ -24,18 +24,6 @@ const QByteArray kBravo = "bravo\r\n\t31 Dec 2099\r\n\t07:00:00\r\n\tПърви\
 const QByteArray kCharlie = "charlie\r\n\t30 Dec 2099\r\n\t08:00:00\r\n";
 const QByteArray kDelta = "delta\r\n\t29 Dec 2099\r\n\t09:00:00\r\n";
 
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 using IniSections = QMap<QString, QMap<QString, QString>>;
 
 IniSections readIni(const QString &path)
@@ -53,15 +41,6 @@ IniSections readIni(const QString &path)
         }
     }
     return sections;
-}
-
-QString describe(QProcess *app)
-{
-    return QStringLiteral("state %1, exit status %2, exit code %3, output:\n%4")
-        .arg(app->state())
-        .arg(app->exitStatus())
-        .arg(app->exitCode())
-        .arg(Session::outputOf(app));
 }
 
 } // namespace

@@ -33,12 +33,6 @@ constexpr int kKills = 1000;
 constexpr int kEntries = 20000;
 constexpr int kMaxDelayUs = 50000;
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // Puts the content in place the way the program itself would not be able to tell from a save of
 // its own: written beside the file, then renamed over it.
 bool replaceFile(const QString &path, const QByteArray &bytes)
@@ -94,15 +88,6 @@ bool waitForCreation(int watch, const QString &prefix, int timeoutMs)
         }
     }
     return false;
-}
-
-QString describe(QProcess *app)
-{
-    return QStringLiteral("state %1, exit status %2, exit code %3, output:\n%4")
-        .arg(app->state())
-        .arg(app->exitStatus())
-        .arg(app->exitCode())
-        .arg(Session::outputOf(app));
 }
 
 } // namespace

@@ -39,28 +39,6 @@ const QByteArray kList = "bravo\n\t31 Dec 2099\n\t07:00:00\n\tПърви\ncharli
                          "\t08:00:00\n";
 const QByteArray kListSaved = QByteArray(kList).replace("\n", "\r\n");
 
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QString describe(QProcess *app)
-{
-    return QStringLiteral("state %1, exit status %2, exit code %3, output:\n%4")
-        .arg(app->state())
-        .arg(app->exitStatus())
-        .arg(app->exitCode())
-        .arg(Session::outputOf(app));
-}
-
 // Runs in the started program's process: permissions then bind the superuser as they bind its
 // owner. (Tests run as root, who could otherwise write anywhere.) Without the right to drop them
 // the program is not root either, and the permissions hold anyway.

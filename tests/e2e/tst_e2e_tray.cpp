@@ -23,18 +23,6 @@ constexpr int kBetweenClicksMs = 1000;
 
 const QByteArray kList = "bravo\n\t31 Dec 2099\n\t07:00:00\n\tПърви\n";
 
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // The program and its arguments that an entry's Exec key starts, read as the Desktop Entry
 // standard says (and as launchers other than GLib's do): the escapes of a string value first,
 // then the quoting of arguments, then the field codes.
