@@ -154,8 +154,13 @@ void ReminderListModel::resort()
 void ReminderListModel::indexAdd(int row)
 {
     const ReminderEntry &e = m_rows.at(row);
-    if (hasTexts(e))
-        m_textIndex[keyOf(e)].append(m_ids[size_t(row)]);
+    if (!hasTexts(e))
+        return;
+    // The newest row with the texts heads their chain.
+    const quint32 id = m_ids[size_t(row)];
+    quint32 &head = m_textIndex[keyOf(e)];
+    m_nextSameTexts[id] = head;
+    head = id + 1;
 }
 
 void ReminderListModel::indexRemove(int row)
@@ -166,8 +171,13 @@ void ReminderListModel::indexRemove(int row)
     const auto it = m_textIndex.find(keyOf(e));
     if (it == m_textIndex.end())
         return;
-    it->removeOne(m_ids[size_t(row)]);
-    if (it->isEmpty())
+    const quint32 id = m_ids[size_t(row)];
+    quint32 *link = &it.value();
+    while (*link != 0 && *link != id + 1)
+        link = &m_nextSameTexts[*link - 1];
+    if (*link != 0)
+        *link = m_nextSameTexts[id];
+    if (it.value() == 0)
         m_textIndex.erase(it);
 }
 
@@ -179,19 +189,19 @@ void ReminderListModel::updateRowsOfIds(int from)
 
 int ReminderListModel::countWithTexts(const QString &dateText, const QString &timeText) const
 {
-    const auto it = m_textIndex.constFind(TextKey(dateText, timeText));
-    return it == m_textIndex.cend() ? 0 : int(it->size());
+    int count = 0;
+    for (quint32 link = m_textIndex.value(TextKey(dateText, timeText), 0); link != 0;
+         link = m_nextSameTexts[link - 1])
+        ++count;
+    return count;
 }
 
 QList<int> ReminderListModel::rowsWithTexts(const QString &dateText, const QString &timeText) const
 {
     QList<int> rows;
-    const auto it = m_textIndex.constFind(TextKey(dateText, timeText));
-    if (it == m_textIndex.cend())
-        return rows;
-    rows.reserve(it->size());
-    for (const quint32 id : *it)
-        rows.append(m_rowOfId[id]);
+    for (quint32 link = m_textIndex.value(TextKey(dateText, timeText), 0); link != 0;
+         link = m_nextSameTexts[link - 1])
+        rows.append(m_rowOfId[link - 1]);
     std::sort(rows.begin(), rows.end());
     return rows;
 }
@@ -205,6 +215,7 @@ void ReminderListModel::setEntries(ReminderEntries entries)
     const int count = int(m_rows.size());
     m_ids.resize(size_t(count));
     m_rowOfId.resize(size_t(count));
+    m_nextSameTexts.assign(size_t(count), 0);
     m_textIndex.clear();
     m_textIndex.reserve(count);
     for (int row = 0; row < count; ++row) {
@@ -230,6 +241,7 @@ int ReminderListModel::addEntry(ReminderEntry entry)
     m_rows.insert(row, std::move(entry));
     m_ids.insert(m_ids.begin() + row, quint32(m_rowOfId.size()));
     m_rowOfId.push_back(row);
+    m_nextSameTexts.push_back(0);
     updateRowsOfIds(row + 1);
     indexAdd(row);
     endInsertRows();

@@ -66,12 +66,15 @@ private:
     // After rows moved: where each row's identity stands now, from the given row on.
     void updateRowsOfIds(int from);
 
-    // Each row has an identity that follows it through every sort, insertion and removal; the
-    // index of texts holds identities, and m_rowOfId says where each one stands now.
-    QHash<TextKey, QList<quint32>> m_textIndex;
+    // Each row has an identity that follows it through every sort, insertion and removal, and
+    // m_rowOfId says where each one stands now. The rows that share a date and time text form a
+    // chain through m_nextSameTexts, headed in the index of texts; links are identity + 1, and 0
+    // ends a chain (no allocation for each distinct date and time).
+    QHash<TextKey, quint32> m_textIndex;
     ReminderEntries m_rows;
     std::vector<quint32> m_ids;
     std::vector<int> m_rowOfId;
+    std::vector<quint32> m_nextSameTexts;
     int m_sortColumn = 0;
     QVariant m_decoration;
 };
