@@ -261,8 +261,9 @@ void prepareHeapFor(qsizetype fileBytes)
     constexpr size_t kHugePage = 2 << 20;
     if (fileBytes < kWorthIt)
         return;
-    // The entries take about four times the file's bytes, the buffer once more.
-    const size_t wanted = size_t(fileBytes) * 5;
+    // The entries take about four times the file's bytes, the buffer once more; what a huge
+    // file needs beyond a gigabyte is left to come page by page.
+    const size_t wanted = std::min<size_t>(size_t(fileBytes) * 5, size_t(1) << 30);
     if (::mallopt(M_MMAP_THRESHOLD, int(2 * kChunk)) != 1 ||
         ::mallopt(M_TRIM_THRESHOLD, int(std::min<size_t>(wanted + 2 * kChunk, INT_MAX))) != 1)
         return;
