@@ -1,5 +1,6 @@
 #include "autostart.h"
 #include "error.h"
+#include "filesizelimit.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,8 +10,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace vellaro;
@@ -124,20 +123,15 @@ private slots:
     {
         XdgAutostartStore store("Vellaro");
         QVERIFY(QDir().mkpath(store.folder()));
-        rlimit saved{};
-        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-        ::signal(SIGXFSZ, SIG_IGN);
-        rlimit small = saved;
-        small.rlim_cur = 50;
-        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        FileSizeLimit limit(50);
+        QVERIFY(limit.isSet());
         QString message;
         try {
             store.writeValue("/opt/vellaro/vellaro");
         } catch (const Error &e) {
             message = e.message();
         }
-        ::setrlimit(RLIMIT_FSIZE, &saved);
-        ::signal(SIGXFSZ, SIG_DFL);
+        limit.lift();
         QCOMPARE(message, QString("Failed to set data for 'Vellaro'"));
         QVERIFY(!store.valueExists());
         QCOMPARE(QDir(store.folder()).entryList(QDir::Files | QDir::Hidden), QStringList());

@@ -1,4 +1,5 @@
 #include "error.h"
+#include "filesizelimit.h"
 #include "listfile.h"
 
 #include <QDir>
@@ -8,9 +9,6 @@
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace vellaro;
 
@@ -265,21 +263,15 @@ private slots:
         ReminderEntries big;
         for (int i = 0; i < 100; ++i)
             big.append(entry(QString("entry %1").arg(i), {"9.12.26 г.", "9:00:00", "note"}));
-        struct rlimit saved
-        {};
-        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-        ::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit small = saved;
-        small.rlim_cur = 64;
-        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        FileSizeLimit limit(64);
+        QVERIFY(limit.isSet());
         QString message;
         try {
             listfile::save(path, big);
         } catch (const Error &e) {
             message = e.message();
         }
-        ::setrlimit(RLIMIT_FSIZE, &saved);
-        ::signal(SIGXFSZ, SIG_DFL);
+        limit.lift();
 
         QVERIFY2(message.startsWith(QString("Cannot create file \"%1\". ").arg(path)),
                  qPrintable(message));

@@ -1,3 +1,4 @@
+#include "filesizelimit.h"
 #include "guard.h"
 #include "listfile.h"
 #include "mainwindow.h"
@@ -13,9 +14,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace vellaro;
 
@@ -206,16 +204,11 @@ private slots:
         w->MarkChanged();
 
         // Files may not grow past one byte: the write fails half-way (EFBIG, not a signal).
-        rlimit saved{};
-        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-        ::signal(SIGXFSZ, SIG_IGN);
-        rlimit full = saved;
-        full.rlim_cur = 1;
-        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &full), 0);
+        FileSizeLimit limit(1);
+        QVERIFY(limit.isSet());
         timer->start(0);
         QTRY_VERIFY(!m_errors.isEmpty());
-        ::setrlimit(RLIMIT_FSIZE, &saved);
-        ::signal(SIGXFSZ, SIG_DFL);
+        limit.lift();
 
         QCOMPARE(
             m_errors,
