@@ -1,6 +1,8 @@
 #include "reminderlistmodel.h"
 
 #include <algorithm>
+#include <system_error>
+#include <thread>
 
 namespace vellaro {
 
@@ -10,27 +12,57 @@ namespace {
 // texts straight through them, not through the rows and their detail lists.
 struct SortKey
 {
+    // The first four UTF-16 units, the first in the highest bits, zeros past the end: where two
+    // texts differ in them, this alone orders them, without a look into either text.
+    quint64 prefix;
     const QChar *text;
     qsizetype size;
     int row;
 };
 
-// The rows' positions in the order of the column (ordinal, ascending, stable).
-std::vector<int> sortedOrder(const ReminderEntries &rows, int column)
+// Ordinal order of the texts, rows with equal texts in the order they stood: the sort comes out
+// stable without the extra memory of a stable sort. Rows read from a file share the storage of
+// equal texts, and those compare equal at a glance.
+bool sortsBefore(const SortKey &a, const SortKey &b)
+{
+    if (a.prefix != b.prefix)
+        return a.prefix < b.prefix;
+    if (a.text != b.text || a.size != b.size) {
+        if (const int c = QStringView(a.text, a.size).compare(QStringView(b.text, b.size)); c != 0)
+            return c < 0;
+    }
+    return a.row < b.row;
+}
+
+std::vector<SortKey> sortKeysOf(const ReminderEntries &rows, int column)
 {
     std::vector<SortKey> keys;
     keys.reserve(size_t(rows.size()));
     for (int i = 0; i < int(rows.size()); ++i) {
         const QString &text = sortText(rows[i], column);
-        keys.push_back({text.constData(), text.size(), i});
+        quint64 prefix = 0;
+        for (qsizetype k = 0; k < 4; ++k)
+            prefix = prefix << 16 | (k < text.size() ? text.at(k).unicode() : 0);
+        keys.push_back({prefix, text.constData(), text.size(), i});
     }
-    std::stable_sort(keys.begin(), keys.end(), [](const SortKey &a, const SortKey &b) {
-        return QStringView(a.text, a.size).compare(QStringView(b.text, b.size)) < 0;
-    });
-    std::vector<int> order;
-    order.reserve(keys.size());
-    for (const SortKey &key : keys)
-        order.push_back(key.row);
+    return keys;
+}
+
+// Sorts the keys and writes the rows' positions in their order into `order` (already sized).
+// Allocates nothing, so it may run on a thread of its own.
+void sortInto(std::vector<SortKey> &keys, std::vector<int> &order)
+{
+    std::sort(keys.begin(), keys.end(), sortsBefore);
+    for (size_t i = 0; i < keys.size(); ++i)
+        order[i] = keys[i].row;
+}
+
+// The rows' positions in the order of the column (ordinal, ascending, stable).
+std::vector<int> sortedOrder(const ReminderEntries &rows, int column)
+{
+    std::vector<SortKey> keys = sortKeysOf(rows, column);
+    std::vector<int> order(keys.size());
+    sortInto(keys, order);
     return order;
 }
 
@@ -55,6 +87,9 @@ void applyOrder(ReminderEntries &rows, std::vector<int> &order)
         }
     }
 }
+
+// Below this, a thread costs more than it saves.
+constexpr int kRowsWorthASortThread = 20000;
 
 } // namespace
 
@@ -187,21 +222,35 @@ void ReminderListModel::updateRowsOfIds(int from)
         m_rowOfId[m_ids[row]] = int(row);
 }
 
+size_t ReminderListModel::keyOf(QStringView dateText, QStringView timeText)
+{
+    return qHashMulti(QHashSeed::globalSeed(), dateText, timeText);
+}
+
+quint32 ReminderListModel::chainOf(QStringView dateText, QStringView timeText) const
+{
+    return m_textIndex.value(keyOf(dateText, timeText), 0);
+}
+
 int ReminderListModel::countWithTexts(const QString &dateText, const QString &timeText) const
 {
     int count = 0;
-    for (quint32 link = m_textIndex.value(TextKey(dateText, timeText), 0); link != 0;
-         link = m_nextSameTexts[link - 1])
-        ++count;
+    for (quint32 link = chainOf(dateText, timeText); link != 0; link = m_nextSameTexts[link - 1]) {
+        const ReminderEntry &e = m_rows.at(m_rowOfId[link - 1]);
+        count += hasTexts(e) && e.details.at(0) == dateText && e.details.at(1) == timeText;
+    }
     return count;
 }
 
 QList<int> ReminderListModel::rowsWithTexts(const QString &dateText, const QString &timeText) const
 {
     QList<int> rows;
-    for (quint32 link = m_textIndex.value(TextKey(dateText, timeText), 0); link != 0;
-         link = m_nextSameTexts[link - 1])
-        rows.append(m_rowOfId[link - 1]);
+    for (quint32 link = chainOf(dateText, timeText); link != 0; link = m_nextSameTexts[link - 1]) {
+        const int row = m_rowOfId[link - 1];
+        const ReminderEntry &e = m_rows.at(row);
+        if (hasTexts(e) && e.details.at(0) == dateText && e.details.at(1) == timeText)
+            rows.append(row);
+    }
     std::sort(rows.begin(), rows.end());
     return rows;
 }
@@ -210,19 +259,48 @@ void ReminderListModel::setEntries(ReminderEntries entries)
 {
     beginResetModel();
     m_rows = std::move(entries);
-    std::vector<int> order = sortedOrder(m_rows, m_sortColumn);
-    applyOrder(m_rows, order);
     const int count = int(m_rows.size());
+
+    // The sort and the index of date and time texts only read the rows; for a long list (the
+    // load at start) the sort runs on a second thread while this one builds the index. Each
+    // row's identity is where it stood before the sort.
+    std::vector<SortKey> keys = sortKeysOf(m_rows, m_sortColumn);
+    std::vector<int> order(static_cast<size_t>(count));
+    std::thread sorter;
+    if (count >= kRowsWorthASortThread) {
+        try {
+            sorter = std::thread(sortInto, std::ref(keys), std::ref(order));
+        } catch (const std::system_error &) {
+            // No thread to be had: sorted below, on this one.
+        }
+    }
+    const bool sortedAside = sorter.joinable();
+
     m_ids.resize(size_t(count));
     m_rowOfId.resize(size_t(count));
     m_nextSameTexts.assign(size_t(count), 0);
     m_textIndex.clear();
-    m_textIndex.reserve(count);
-    for (int row = 0; row < count; ++row) {
-        m_ids[size_t(row)] = quint32(row);
-        m_rowOfId[size_t(row)] = row;
-        indexAdd(row);
+    try {
+        m_textIndex.reserve(count);
+        for (int row = 0; row < count; ++row) {
+            m_ids[size_t(row)] = quint32(row);
+            indexAdd(row);
+        }
+    } catch (...) {
+        if (sortedAside)
+            sorter.join();
+        throw;
     }
+    if (sortedAside)
+        sorter.join();
+    else
+        sortInto(keys, order);
+
+    for (int row = 0; row < count; ++row) {
+        m_ids[size_t(row)] = quint32(order[size_t(row)]);
+        m_rowOfId[size_t(order[size_t(row)])] = row;
+    }
+    applyOrder(m_rows, order);
     endResetModel();
 }
 

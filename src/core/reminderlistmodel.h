@@ -58,19 +58,24 @@ public:
     void setRowDecoration(const QVariant &decoration) { m_decoration = decoration; }
 
 private:
-    using TextKey = std::pair<QString, QString>;
     static bool hasTexts(const ReminderEntry &e) { return e.details.size() >= 2; }
-    static TextKey keyOf(const ReminderEntry &e) { return {e.details.at(0), e.details.at(1)}; }
+    static size_t keyOf(QStringView dateText, QStringView timeText);
+    static size_t keyOf(const ReminderEntry &e) { return keyOf(e.details.at(0), e.details.at(1)); }
+    // The identity + 1 of the first row in the chain of rows whose texts hash like these, 0 if
+    // there is none.
+    quint32 chainOf(QStringView dateText, QStringView timeText) const;
     void indexAdd(int row);
     void indexRemove(int row);
     // After rows moved: where each row's identity stands now, from the given row on.
     void updateRowsOfIds(int from);
 
     // Each row has an identity that follows it through every sort, insertion and removal, and
-    // m_rowOfId says where each one stands now. The rows that share a date and time text form a
-    // chain through m_nextSameTexts, headed in the index of texts; links are identity + 1, and 0
-    // ends a chain (no allocation for each distinct date and time).
-    QHash<TextKey, quint32> m_textIndex;
+    // m_rowOfId says where each one stands now. The rows whose date and time texts hash alike
+    // form a chain through m_nextSameTexts, headed in the index under that hash; links are
+    // identity + 1, and 0 ends a chain (no allocation for each distinct date and time). The index
+    // holds hashes, not texts: it stays small and quick to build, and a look-up checks the texts
+    // of the rows in its chain, so two pairs of texts that happen to hash alike only share one.
+    QHash<size_t, quint32> m_textIndex;
     ReminderEntries m_rows;
     std::vector<quint32> m_ids;
     std::vector<int> m_rowOfId;

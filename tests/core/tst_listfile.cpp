@@ -135,6 +135,51 @@ private slots:
         }
     }
 
+    void parse_everyLineBreakAtEveryPlace_endsTheLineThere()
+    {
+        // Lines of every length up to past two machine words, each ended by CR LF, a lone CR, a
+        // lone LF or the end of the text, detail lines among them; read against the rules
+        // applied one byte at a time.
+        // (In this order, so no lone CR is followed by a lone LF, which together are one break.)
+        const QByteArray breaks[] = {"\n", "\r", "\r\n"};
+        const QByteArray letters[] = {"a", "b", " ", "Я", "ж"};
+        QByteArray text;
+        ReminderEntries expected;
+        quint32 seed = 5;
+        auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+        for (int length = 0; length <= 40; ++length) {
+            for (const QByteArray &lineBreak : breaks) {
+                const bool detail = !expected.isEmpty() && length > 0 && next() % 2;
+                QByteArray line = detail ? "\t" : "";
+                while (line.size() < length)
+                    line += letters[next() % std::size(letters)];
+                text += line + lineBreak;
+                if (!detail)
+                    expected.append(entry(QString::fromUtf8(line)));
+                else
+                    expected.last().details.append(QString::fromUtf8(line.mid(1)).trimmed());
+            }
+        }
+        QCOMPARE(listfile::parse(text), expected);
+        QCOMPARE(listfile::parse(text + "last"), expected + ReminderEntries{entry("last")});
+    }
+
+    void parse_rowsShareRepeatedTexts_butEachRowChangesAlone()
+    {
+        const QByteArray text = "Обади се\r\n\t1.1.27 г.\r\n\t9:00:00\r\n\tбележка\r\n"
+                                "Обади се\r\n\t1.1.27 г.\r\n\t9:00:00\r\n\tбележка\r\n"
+                                "9:00:00\r\n\t9:00:00\r\n\t1.1.27 г.\r\n";
+        ReminderEntries rows = listfile::parse(text);
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows[0].name.constData(), rows[1].name.constData());
+        QCOMPARE(rows[0].details[2].constData(), rows[1].details[2].constData());
+        rows[1].name += " пак";
+        rows[1].details[0][0] = u'2';
+        QCOMPARE(rows[0], entry("Обади се", {"1.1.27 г.", "9:00:00", "бележка"}));
+        QCOMPARE(rows[1], entry("Обади се пак", {"2.1.27 г.", "9:00:00", "бележка"}));
+        QCOMPARE(rows[2], entry("9:00:00", {"9:00:00", "1.1.27 г."}));
+    }
+
     void serialize_writesCrLfAndTabDetails()
     {
         const ReminderEntries entries{entry("Име", {"1.1.26 г.", "9:00:00", "бележка"}),

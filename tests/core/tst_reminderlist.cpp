@@ -2,6 +2,8 @@
 
 #include <QTest>
 
+#include <algorithm>
+
 using namespace vellaro;
 
 namespace {
@@ -96,6 +98,61 @@ private slots:
             m.resort();
             QVERIFY2(m.entries() == expected(before, column), qPrintable(QString::number(column)));
             QCOMPARE(m.entry(selected.row()).details.constData(), selectedRow);
+        }
+    }
+
+    void load_longList_sortedStablyInEveryColumnAndIndexed()
+    {
+        // A list as long as a busy user's (long enough that the load sorts on a second thread
+        // while it indexes): many rows share the very same text storage, as rows read from a
+        // file do, others have equal texts of their own; names share long beginnings and differ
+        // far in; some rows lack details. Every column's order is the stable one and the index
+        // finds exactly the rows of each date and time.
+        const QStringList names{"Рожден ден на Мария",
+                                "Рожден ден на Мария (2)",
+                                "Рожден ден на Марин",
+                                "Рожден ден",
+                                "Р",
+                                ""};
+        const QStringList dates{"9.12.26 г.", "10.12.26 г.", "1.1.27 г."};
+        const QStringList times{"9:00:00", "9:00:01", "10:00:00"};
+        quint32 seed = 2026;
+        auto next = [&seed] { return int((seed = seed * 1103515245u + 12345u) >> 16); };
+        ReminderEntries rows;
+        for (int i = 0; i < 30000; ++i) {
+            QString name = names[next() % names.size()];
+            if (next() % 3 == 0)
+                name = QString(name.constData(), name.size()); // equal text, storage of its own
+            ReminderEntry row{name, {}};
+            if (next() % 10)
+                row.details = {dates[next() % 3], times[next() % 3], QString::number(i % 7)};
+            rows.append(row);
+        }
+
+        for (int column : {0, 1, 2, 3}) {
+            ReminderEntries expected = rows;
+            std::stable_sort(expected.begin(), expected.end(),
+                             [column](const auto &a, const auto &b) {
+                                 return compareEntries(a, b, column) < 0;
+                             });
+            ReminderListModel m;
+            m.setSortColumn(column);
+            m.setEntries(rows);
+            QVERIFY2(m.entries() == expected, qPrintable(QString::number(column)));
+            // Rows that tie keep their file order: their notes are the row numbers mod 7.
+            for (const QString &date : dates) {
+                for (const QString &time : times) {
+                    QList<int> walked;
+                    for (int r = 0; r < m.rowCount(); ++r) {
+                        const QStringList &d = m.entry(r).details;
+                        if (d.size() >= 2 && d[0] == date && d[1] == time)
+                            walked.append(r);
+                    }
+                    QCOMPARE(m.rowsWithTexts(date, time), walked);
+                    QCOMPARE(m.countWithTexts(date, time), walked.size());
+                }
+            }
+            QCOMPARE(m.countWithTexts("9.12.26 г.", "9:00:02"), 0);
         }
     }
 
