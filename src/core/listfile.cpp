@@ -413,23 +413,24 @@ ReminderEntries parse(const QByteArray &bytes, const char *legacyCodec)
 QByteArray serialize(const ReminderEntries &entries)
 {
     // The rows' texts lie wherever they were made, rarely in list order (after a sort by
-    // another column, not at all): each is asked for from memory a few rows ahead of its turn,
-    // so the waits overlap instead of adding up.
-    constexpr qsizetype kAhead = 8;
+    // another column, not at all), so the list is written in one pass and what a row needs is
+    // asked for from memory ahead of its turn, so the waits overlap instead of adding up: a
+    // row's list of details well ahead, the texts in it when that list has arrived.
+    constexpr qsizetype kListsAhead = 16;
+    constexpr qsizetype kTextsAhead = 8;
     const qsizetype count = entries.size();
     const auto prefetch = [](const void *p) { __builtin_prefetch(p); };
 
-    qsizetype units = 0;
-    for (qsizetype i = 0; i < count; ++i) {
-        if (i + kAhead < count)
-            prefetch(entries[i + kAhead].details.constData());
-        const ReminderEntry &e = entries[i];
-        units += e.name.size() + 2;
-        for (const QString &d : e.details)
-            units += d.size() + 3;
-    }
-    QByteArray out(units * 3 + kUtf8Bom.size(), Qt::Uninitialized);
+    // Room for rows of about the usual length; grown when a row would not fit.
+    QByteArray out(kUtf8Bom.size() + count * 192, Qt::Uninitialized);
     char *p = out.data();
+    const auto makeRoom = [&out, &p](qsizetype needed) {
+        const qsizetype used = p - out.constData();
+        if (out.size() - used < needed) {
+            out.resize(std::max(2 * out.size(), used + needed));
+            p = out.data() + used;
+        }
+    };
 
     // A first name that begins with U+FEFF would begin the file with the bytes of a byte order
     // mark, which reading drops; a mark of its own in front keeps the character.
@@ -439,13 +440,20 @@ QByteArray serialize(const ReminderEntries &entries)
     }
 
     for (qsizetype i = 0; i < count; ++i) {
-        if (i + kAhead < count) {
-            const ReminderEntry &ahead = entries[i + kAhead];
+        if (i + kListsAhead < count)
+            prefetch(entries[i + kListsAhead].details.constData());
+        if (i + kTextsAhead < count) {
+            const ReminderEntry &ahead = entries[i + kTextsAhead];
             prefetch(ahead.name.constData());
             for (const QString &d : ahead.details)
                 prefetch(d.constData());
         }
         const ReminderEntry &e = entries[i];
+        // Three bytes a UTF-16 unit at most, and a TAB and a line break around each text.
+        qsizetype units = e.name.size() + 2;
+        for (const QString &d : e.details)
+            units += d.size() + 3;
+        makeRoom(units * 3);
         p = writeLine(p, e.name, true);
         for (const QString &d : e.details) {
             *p++ = '\t';
