@@ -180,6 +180,30 @@ private slots:
         QCOMPARE(rows[2], entry("9:00:00", {"9:00:00", "1.1.27 г."}));
     }
 
+    void parse_moreDifferentTextsThanTheReaderKeeps_eachRowGetsItsOwn()
+    {
+        // Far more different names and notes of one length than the reader keeps to share (it
+        // keeps 65,536 a column, in a table that grows as it fills and tells texts apart by
+        // part of their hash first: among so many, some hash alike), then some of them again:
+        // every row reads as written.
+        constexpr int kDifferent = 300000;
+        QByteArray text;
+        ReminderEntries expected;
+        expected.reserve(kDifferent + 1000);
+        const auto add = [&](int n) {
+            const QByteArray number = QByteArray::number(1000000 + n);
+            const QByteArray note = QByteArray::number(2000000 + n * 7919 % kDifferent);
+            text += "Име " + number + "\r\n\t1.1.27 г.\r\n\t9:00:00\r\n\t" + note + "\r\n";
+            expected.append(entry("Име " + QString::fromLatin1(number),
+                                  {"1.1.27 г.", "9:00:00", QString::fromLatin1(note)}));
+        };
+        for (int n = 0; n < kDifferent; ++n)
+            add(n);
+        for (int n = 999; n >= 0; --n)
+            add(n * 300);
+        QCOMPARE(listfile::parse(text), expected);
+    }
+
     void serialize_writesCrLfAndTabDetails()
     {
         const ReminderEntries entries{entry("Име", {"1.1.26 г.", "9:00:00", "бележка"}),
