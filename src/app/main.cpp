@@ -17,12 +17,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QFontMetrics>
 #include <QSessionManager>
 
 #include <csignal>
 #include <memory>
-#include <thread>
 #include <vector>
 
 using namespace vellaro;
@@ -43,13 +41,6 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("vellaro"));
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(programIcon());
-
-    // The main window's list measures its font as it is made, and the first font of a run is
-    // the slowest step of the start: fontconfig's configuration and caches are read and the
-    // desktop's fonts listed. That is done here on a thread of its own while the settings are
-    // read and the sound and the tray are opened. (Qt guards its font database with a lock, and
-    // the font used here is this thread's own.)
-    std::jthread fontsReady([] { QFontMetrics(TBaseForm::windowFont()).height(); });
 
     const QString exeDir = QCoreApplication::applicationDirPath() + QDir::separator();
     ProfileFile settings(exeDir + QStringLiteral("Vellaro.ini"));
@@ -87,7 +78,6 @@ int main(int argc, char *argv[])
     TForm3 *editor = create(new TForm3(context));
     TForm4 *alarm = create(new TForm4(context));
     TOpacitySetForm *opacity = create(new TOpacitySetForm(context));
-    fontsReady.join();
     mainWindow->setAboutWindow(about);
     mainWindow->setOpacityWindow(opacity);
     mainWindow->setEntryEditor(editor);

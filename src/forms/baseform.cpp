@@ -24,6 +24,13 @@ QList<TBaseForm *> &registry()
     return forms;
 }
 
+QFont windowFont()
+{
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPixelSize(11);
+    return font;
+}
+
 } // namespace
 
 TBaseForm::TBaseForm(FormContext &context, QWidget *parent)
@@ -36,13 +43,6 @@ TBaseForm::TBaseForm(FormContext &context, QWidget *parent)
 TBaseForm::~TBaseForm()
 {
     registry().removeOne(this);
-}
-
-QFont TBaseForm::windowFont()
-{
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(11);
-    return font;
 }
 
 const QList<TBaseForm *> &TBaseForm::liveForms()

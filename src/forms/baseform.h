@@ -34,10 +34,6 @@ public:
     // Every window of the program that exists now, in creation order.
     static const QList<TBaseForm *> &liveForms();
 
-    // The font every window is made with. Each call gives a font of its own, so a thread may
-    // use it while windows use theirs.
-    static QFont windowFont();
-
     // Runs the creation handler (its error is shown in the error box), then the restore.
     void DoCreate();
     // Writes the geometry and opacity; throws Error("Unable to write to ...").
