@@ -193,7 +193,12 @@ public:
         place(hash, quint32(m_texts.size()));
     }
 
-    static quint32 hashOf(QByteArrayView bytes) { return quint32(qHash(bytes)); }
+    // Seeded for the process, as Qt's own hash tables are, so no file can be made to put its
+    // texts all in one run of slots.
+    static quint32 hashOf(QByteArrayView bytes)
+    {
+        return quint32(qHash(bytes, QHashSeed::globalSeed()));
+    }
 
 private:
     struct Text
