@@ -192,7 +192,7 @@ private slots:
         expected.reserve(kDifferent + 1000);
         const auto add = [&](int n) {
             const QByteArray number = QByteArray::number(1000000 + n);
-            const QByteArray note = QByteArray::number(2000000 + n * 7919 % kDifferent);
+            const QByteArray note = QByteArray::number(2000000 + qint64(n) * 7919 % kDifferent);
             text += "Име " + number + "\r\n\t1.1.27 г.\r\n\t9:00:00\r\n\t" + note + "\r\n";
             expected.append(entry("Име " + QString::fromLatin1(number),
                                   {"1.1.27 г.", "9:00:00", QString::fromLatin1(note)}));
