@@ -227,30 +227,30 @@ size_t ReminderListModel::keyOf(QStringView dateText, QStringView timeText)
     return qHashMulti(QHashSeed::globalSeed(), dateText, timeText);
 }
 
-quint32 ReminderListModel::chainOf(QStringView dateText, QStringView timeText) const
+template <typename F>
+void ReminderListModel::forEachRowWithTexts(const QString &dateText, const QString &timeText,
+                                            F &&f) const
 {
-    return m_textIndex.value(keyOf(dateText, timeText), 0);
+    for (quint32 link = m_textIndex.value(keyOf(dateText, timeText), 0); link != 0;
+         link = m_nextSameTexts[link - 1]) {
+        const int row = m_rowOfId[link - 1];
+        const ReminderEntry &e = m_rows.at(row);
+        if (hasTexts(e) && e.details.at(0) == dateText && e.details.at(1) == timeText)
+            f(row);
+    }
 }
 
 int ReminderListModel::countWithTexts(const QString &dateText, const QString &timeText) const
 {
     int count = 0;
-    for (quint32 link = chainOf(dateText, timeText); link != 0; link = m_nextSameTexts[link - 1]) {
-        const ReminderEntry &e = m_rows.at(m_rowOfId[link - 1]);
-        count += hasTexts(e) && e.details.at(0) == dateText && e.details.at(1) == timeText;
-    }
+    forEachRowWithTexts(dateText, timeText, [&count](int) { ++count; });
     return count;
 }
 
 QList<int> ReminderListModel::rowsWithTexts(const QString &dateText, const QString &timeText) const
 {
     QList<int> rows;
-    for (quint32 link = chainOf(dateText, timeText); link != 0; link = m_nextSameTexts[link - 1]) {
-        const int row = m_rowOfId[link - 1];
-        const ReminderEntry &e = m_rows.at(row);
-        if (hasTexts(e) && e.details.at(0) == dateText && e.details.at(1) == timeText)
-            rows.append(row);
-    }
+    forEachRowWithTexts(dateText, timeText, [&rows](int row) { rows.append(row); });
     std::sort(rows.begin(), rows.end());
     return rows;
 }

@@ -61,9 +61,10 @@ private:
     static bool hasTexts(const ReminderEntry &e) { return e.details.size() >= 2; }
     static size_t keyOf(QStringView dateText, QStringView timeText);
     static size_t keyOf(const ReminderEntry &e) { return keyOf(e.details.at(0), e.details.at(1)); }
-    // The identity + 1 of the first row in the chain of rows whose texts hash like these, 0 if
-    // there is none.
-    quint32 chainOf(QStringView dateText, QStringView timeText) const;
+    // Calls f(row) for each row that carries exactly these texts, in no particular order: the
+    // rows chained under their hash, each checked for the texts themselves.
+    template <typename F>
+    void forEachRowWithTexts(const QString &dateText, const QString &timeText, F &&f) const;
     void indexAdd(int row);
     void indexRemove(int row);
     // After rows moved: where each row's identity stands now, from the given row on.
