@@ -4,14 +4,14 @@
 #include "autostart.h"
 #include "canberrasound.h"
 #include "deferrediconstyle.h"
-#include "entryeditor.h"
 #include "exitsignals.h"
 #include "guard.h"
 #include "icons.h"
 #include "instancelock.h"
 #include "mainwindow.h"
-#include "opacitydialog.h"
-#include "systemtrayshell.h"
+#include "remindereditor.h"
+#include "systemtrayarea.h"
+#include "transparencydialog.h"
 #include "urlopener.h"
 
 #include <QApplication>
@@ -46,17 +46,17 @@ int main(int argc, char *argv[])
     ProfileFile settings(exeDir + QStringLiteral("Vellaro.ini"));
     SystemClock clock;
     CanberraSound sound;
-    SystemTrayShell trayShell;
+    SystemTrayArea trayArea;
     XdgAutostartStore autostart(QStringLiteral("Vellaro"));
     LocaleFormats formats = LocaleFormats::fromLocale(QLocale::system());
-    FormContext context{exeDir + QStringLiteral("List.ul1"),
-                        &settings,
-                        QFileInfo(QCoreApplication::applicationFilePath()).fileName(),
-                        &clock,
-                        &formats,
-                        &sound,
-                        &trayShell,
-                        &autostart};
+    AppContext context{exeDir + QStringLiteral("List.ul1"),
+                       &settings,
+                       QFileInfo(QCoreApplication::applicationFilePath()).fileName(),
+                       &clock,
+                       &formats,
+                       &sound,
+                       &trayArea,
+                       &autostart};
     DesktopUrlOpener urlOpener;
     context.urlOpener = &urlOpener;
 
@@ -67,20 +67,20 @@ int main(int argc, char *argv[])
                      [](QSessionManager &) { requestApplicationExit(); });
 
     // The windows, in creation order; they are destroyed in the reverse order.
-    std::vector<std::unique_ptr<TBaseForm>> forms;
-    auto create = [&](auto *form) {
-        forms.emplace_back(form);
-        form->DoCreate();
-        return form;
+    std::vector<std::unique_ptr<PersistentWindow>> windows;
+    auto create = [&](auto *window) {
+        windows.emplace_back(window);
+        window->initialize();
+        return window;
     };
-    TForm1 *mainWindow = create(new TForm1(context));
-    TForm2 *about = create(new TForm2(context));
-    TForm3 *editor = create(new TForm3(context));
-    TForm4 *alarm = create(new TForm4(context));
-    TOpacitySetForm *opacity = create(new TOpacitySetForm(context));
+    MainWindow *mainWindow = create(new MainWindow(context));
+    AboutWindow *about = create(new AboutWindow(context));
+    ReminderEditor *editor = create(new ReminderEditor(context));
+    AlarmWindow *alarm = create(new AlarmWindow(context));
+    TransparencyDialog *transparency = create(new TransparencyDialog(context));
     mainWindow->setAboutWindow(about);
-    mainWindow->setOpacityWindow(opacity);
-    mainWindow->setEntryEditor(editor);
+    mainWindow->setTransparencyDialog(transparency);
+    mainWindow->setReminderEditor(editor);
     mainWindow->setAlarmWindow(alarm);
 
     // A termination signal may already have come while an error box of the start was open.
@@ -89,10 +89,10 @@ int main(int argc, char *argv[])
         QApplication::exec();
     }
 
-    while (!forms.empty()) {
-        TBaseForm *form = forms.back().get();
-        guarded([form] { form->DoDestroy(); });
-        forms.pop_back();
+    while (!windows.empty()) {
+        PersistentWindow *window = windows.back().get();
+        guarded([window] { window->saveOnExit(); });
+        windows.pop_back();
     }
     return 0;
 }

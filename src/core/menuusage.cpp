@@ -31,13 +31,13 @@ MenuBarDefinition mainMenuBarDefinition()
     bar.menus = {
         {QStringLiteral("&Файл"),
          {},
-         {command("Action1"), command("Action2"), command("Action4"), MenuItemDefinition{},
-          command("Action3")}},
-        {QStringLiteral("&Настройки"), {}, {command("Alpha", 12)}},
+         {command("addAction"), command("deleteAction"), command("editAction"),
+          MenuItemDefinition{}, command("exitAction")}},
+        {QStringLiteral("&Настройки"), {}, {command("transparencyAction", 12)}},
         // The entry's own caption wins over the command's "&About".
         {QStringLiteral("&Помощ"),
          {},
-         {MenuItemDefinition{QStringLiteral("aAbout"), QStringLiteral("З&а програмата"), {}}}},
+         {MenuItemDefinition{QStringLiteral("aboutAction"), QStringLiteral("З&а програмата"), {}}}},
     };
     return bar;
 }

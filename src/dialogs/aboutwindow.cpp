@@ -37,9 +37,9 @@ QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, const 
 
 } // namespace
 
-TForm2::TForm2(FormContext &context, QWidget *parent) : TBaseForm(context, parent)
+AboutWindow::AboutWindow(AppContext &context, QWidget *parent) : PersistentWindow(context, parent)
 {
-    setObjectName(QStringLiteral("TForm2"));
+    setObjectName(QStringLiteral("AboutWindow"));
     setWindowTitle(QStringLiteral("За програмата"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::WindowStaysOnTopHint);
@@ -52,62 +52,57 @@ TForm2::TForm2(FormContext &context, QWidget *parent) : TBaseForm(context, paren
     setAutoFillBackground(true);
 
     // The banner starts left of the window; the strips it loses are white margin.
-    Image1 = new QLabel(this);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setGeometry(-16, 0, 305, 73);
-    Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_banner = new QLabel(this);
+    m_banner->setObjectName(QStringLiteral("banner"));
+    m_banner->setGeometry(-16, 0, 305, 73);
+    m_banner->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     const QColor windowText = palette().color(QPalette::WindowText);
-    Label1 = makeLabel(this, "Label1", QStringLiteral("Създадена от"), QColor(0, 0, 128), 40, 72);
-    Label2 = makeLabel(this, "Label2", QString::fromUtf16(kAuthorName), QColor(128, 0, 0), 144, 72);
-    Label3 = makeLabel(this, "Label3", QString::fromUtf16(kAuthorAddress), windowText, 85, 88);
-    Label3->setCursor(Qt::PointingHandCursor);
-    Label3->installEventFilter(this);
+    makeLabel(this, "authorCaption", QStringLiteral("Създадена от"), QColor(0, 0, 128), 40, 72);
+    makeLabel(this, "authorName", QString::fromUtf16(kAuthorName), QColor(128, 0, 0), 144, 72);
+    m_webLink = makeLabel(this, "webLink", QString::fromUtf16(kAuthorAddress), windowText, 85, 88);
+    m_webLink->setCursor(Qt::PointingHandCursor);
+    m_webLink->installEventFilter(this);
 
-    Button1 = new QPushButton(QStringLiteral("&Затвори прозореца"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(56, 112, 161, 25);
+    m_closeButton = new QPushButton(QStringLiteral("&Затвори прозореца"), this);
+    m_closeButton->setObjectName(QStringLiteral("closeButton"));
+    m_closeButton->setGeometry(56, 112, 161, 25);
     // Enter presses it while it has the focus; it is not the window's default button.
-    Button1->setAutoDefault(true);
-    connect(Button1, &QPushButton::clicked, this, guardedSlot(this, &TForm2::Button1Click));
-    setFocusProxy(Button1);
+    m_closeButton->setAutoDefault(true);
+    connect(m_closeButton, &QPushButton::clicked, this, &AboutWindow::close);
+    setFocusProxy(m_closeButton);
 }
 
-void TForm2::Label3Click()
+void AboutWindow::openWebAddress()
 {
     if (m_context.urlOpener)
         m_context.urlOpener->openUrl(QString::fromUtf16(kAuthorAddress));
 }
 
-void TForm2::Button1Click()
+bool AboutWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    close();
-}
-
-bool TForm2::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == Label3) {
+    if (watched == m_webLink) {
         if (event->type() == QEvent::MouseButtonPress) {
-            m_label3Pressed = static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton;
+            m_webLinkPressed = static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton;
         } else if (event->type() == QEvent::MouseButtonRelease) {
             const auto *mouse = static_cast<QMouseEvent *>(event);
-            const bool click = m_label3Pressed && mouse->button() == Qt::LeftButton &&
-                               Label3->rect().contains(mouse->position().toPoint());
-            m_label3Pressed = false;
+            const bool click = m_webLinkPressed && mouse->button() == Qt::LeftButton &&
+                               m_webLink->rect().contains(mouse->position().toPoint());
+            m_webLinkPressed = false;
             if (click)
-                guarded([this] { Label3Click(); });
+                guarded([this] { openWebAddress(); });
         }
     }
-    return TBaseForm::eventFilter(watched, event);
+    return PersistentWindow::eventFilter(watched, event);
 }
 
-void TForm2::showEvent(QShowEvent *event)
+void AboutWindow::showEvent(QShowEvent *event)
 {
     // Read when first shown: at start it would load the JPEG decoder into every run, for a
     // window most runs never show.
     if (!m_pictureLoaded) {
         m_pictureLoaded = true;
-        Image1->setPixmap(QPixmap(QStringLiteral(":/pictures/about_banner.jpg")));
+        m_banner->setPixmap(QPixmap(QStringLiteral(":/pictures/about_banner.jpg")));
     }
     // Centred once per run, whatever position the settings file gave; after that the window
     // comes back where the user left it.
@@ -116,26 +111,26 @@ void TForm2::showEvent(QShowEvent *event)
         centreOnScreen();
         m_frameCheckPending = true;
     }
-    TBaseForm::showEvent(event);
-    Button1->setFocus(Qt::OtherFocusReason);
+    PersistentWindow::showEvent(event);
+    m_closeButton->setFocus(Qt::OtherFocusReason);
 }
 
-void TForm2::hideEvent(QHideEvent *event)
+void AboutWindow::hideEvent(QHideEvent *event)
 {
     m_frameCheckPending = false;
-    TBaseForm::hideEvent(event);
+    PersistentWindow::hideEvent(event);
 }
 
-void TForm2::moveEvent(QMoveEvent *event)
+void AboutWindow::moveEvent(QMoveEvent *event)
 {
-    TBaseForm::moveEvent(event);
+    PersistentWindow::moveEvent(event);
     if (m_frameCheckPending && frameGeometry().size() != m_centredFrameSize) {
         m_frameCheckPending = false;
         centreOnScreen();
     }
 }
 
-void TForm2::centreOnScreen()
+void AboutWindow::centreOnScreen()
 {
     const QScreen *screen = QGuiApplication::primaryScreen();
     if (!screen)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "baseform.h"
+#include "persistentwindow.h"
 
 class QLabel;
 class QPushButton;
@@ -15,16 +15,15 @@ inline constexpr char16_t kAuthorAddress[] = u"https://vellaro.example";
 // windows. It is shown without blocking anything and only hidden when closed, so there is never
 // more than one. It is centred on the screen the first time it shows in a run and stays where
 // the user leaves it after that.
-class TForm2 final : public TBaseForm
+class AboutWindow final : public PersistentWindow
 {
     Q_OBJECT
 
 public:
-    explicit TForm2(FormContext &context, QWidget *parent = nullptr);
+    explicit AboutWindow(AppContext &context, QWidget *parent = nullptr);
 
     // A click on the web address: the browser opens it; this window stays.
-    void Label3Click();
-    void Button1Click();
+    void openWebAddress();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -35,18 +34,16 @@ protected:
 private:
     void centreOnScreen();
 
-    QLabel *Image1 = nullptr;
-    QLabel *Label1 = nullptr;
-    QLabel *Label2 = nullptr;
-    QLabel *Label3 = nullptr;
-    QPushButton *Button1 = nullptr;
+    QLabel *m_banner = nullptr;
+    QLabel *m_webLink = nullptr;
+    QPushButton *m_closeButton = nullptr;
     bool m_centred = false;
     bool m_pictureLoaded = false;
     // The outer size the centring used; the window manager adds its frame only once the window
     // is up, and then the centring is done once more with the real size.
     QSize m_centredFrameSize;
     bool m_frameCheckPending = false;
-    bool m_label3Pressed = false;
+    bool m_webLinkPressed = false;
 };
 
 } // namespace vellaro

@@ -1,7 +1,5 @@
 #include "alarmwindow.h"
 
-#include "guard.h"
-
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -39,9 +37,9 @@ QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, int le
 
 } // namespace
 
-TForm4::TForm4(FormContext &context, QWidget *parent) : TBaseForm(context, parent)
+AlarmWindow::AlarmWindow(AppContext &context, QWidget *parent) : PersistentWindow(context, parent)
 {
-    setObjectName(QStringLiteral("TForm4"));
+    setObjectName(QStringLiteral("AlarmWindow"));
     setWindowTitle(QStringLiteral("Напомняне ..."));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
@@ -57,69 +55,69 @@ TForm4::TForm4(FormContext &context, QWidget *parent) : TBaseForm(context, paren
     const QColor maroon(128, 0, 0);
     const QColor navy(0, 0, 128);
 
-    Label7 = makeLabel(this, "Label7", QStringLiteral("Бележка за днешната дата:"), 8, 8,
-                       makeFont(QStringLiteral("Verdana"), 16, true, true), Qt::red);
-    Label7->resize(256, 18);
-    Label7->setAutoFillBackground(true);
+    QLabel *heading = makeLabel(this, "heading", QStringLiteral("Бележка за днешната дата:"), 8, 8,
+                                makeFont(QStringLiteral("Verdana"), 16, true, true), Qt::red);
+    heading->resize(256, 18);
+    heading->setAutoFillBackground(true);
 
-    Image1 = new QLabel(this);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setGeometry(8, 33, 385, 3);
-    Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_rule = new QLabel(this);
+    m_rule->setObjectName(QStringLiteral("rule"));
+    m_rule->setGeometry(8, 33, 385, 3);
+    m_rule->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    Label1 = makeLabel(this, "Label1", QStringLiteral("Дата:"), 8, 51, caption, maroon);
-    Label4 = makeLabel(this, "Label4", QString(), 120, 50, value, navy);
-    Label8 = makeLabel(this, "Label8", QStringLiteral("Час:"), 288, 51, caption, maroon);
-    LabelTime = makeLabel(this, "LabelTime", QString(), 368, 50, value, navy);
-    Label2 = makeLabel(this, "Label2", QStringLiteral("Име:"), 8, 75, caption, maroon);
-    Label5 = makeLabel(this, "Label5", QString(), 120, 73, value, navy);
-    Label3 = makeLabel(this, "Label3", QStringLiteral("Напомнящ текст:"), 8, 99, caption, maroon);
-    Label6 = makeLabel(this, "Label6", QString(), 120, 97, value, navy);
+    makeLabel(this, "dateCaption", QStringLiteral("Дата:"), 8, 51, caption, maroon);
+    m_dateValue = makeLabel(this, "dateValue", QString(), 120, 50, value, navy);
+    makeLabel(this, "timeCaption", QStringLiteral("Час:"), 288, 51, caption, maroon);
+    m_timeValue = makeLabel(this, "timeValue", QString(), 368, 50, value, navy);
+    makeLabel(this, "nameCaption", QStringLiteral("Име:"), 8, 75, caption, maroon);
+    m_nameValue = makeLabel(this, "nameValue", QString(), 120, 73, value, navy);
+    makeLabel(this, "notesCaption", QStringLiteral("Напомнящ текст:"), 8, 99, caption, maroon);
+    m_notesValue = makeLabel(this, "notesValue", QString(), 120, 97, value, navy);
 
-    Button1 = new QPushButton(QStringLiteral("Затвори"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(355, 88, 75, 25);
-    connect(Button1, &QPushButton::clicked, this, guardedSlot(this, &TForm4::Button1Click));
-    setFocusProxy(Button1);
+    m_closeButton = new QPushButton(QStringLiteral("Затвори"), this);
+    m_closeButton->setObjectName(QStringLiteral("closeButton"));
+    m_closeButton->setGeometry(355, 88, 75, 25);
+    // Only a click or the space bar closes the window: an Enter meant for another program must
+    // not dismiss a reminder unseen.
+    m_closeButton->setAutoDefault(false);
+    connect(m_closeButton, &QPushButton::clicked, this, &AlarmWindow::close);
+    setFocusProxy(m_closeButton);
 }
 
-void TForm4::showReminder(const QString &dateText, const QString &name, const QString &timeText,
-                          const QString &notes)
+void AlarmWindow::showReminder(const QString &dateText, const QString &name,
+                               const QString &timeText, const QString &notes)
 {
-    const std::pair<QLabel *, QString> values[] = {
-        {Label4, dateText}, {Label5, name}, {Label6, notes}, {LabelTime, timeText}};
+    const std::pair<QLabel *, QString> values[] = {{m_dateValue, dateText},
+                                                   {m_nameValue, name},
+                                                   {m_notesValue, notes},
+                                                   {m_timeValue, timeText}};
     for (const auto &[label, text] : values) {
         label->setText(text);
         label->adjustSize();
     }
 }
 
-void TForm4::Button1Click()
-{
-    close();
-}
-
-void TForm4::showEvent(QShowEvent *event)
+void AlarmWindow::showEvent(QShowEvent *event)
 {
     // Read when first shown, like the About banner: not every run shows an alarm.
     if (!m_pictureLoaded) {
         m_pictureLoaded = true;
-        Image1->setPixmap(QPixmap(QStringLiteral(":/pictures/alarm_rule.jpg")));
+        m_rule->setPixmap(QPixmap(QStringLiteral(":/pictures/alarm_rule.jpg")));
     }
     if (!m_centred) {
         m_centred = true;
         if (const QScreen *screen = QGuiApplication::primaryScreen())
             move(screen->availableGeometry().center() - rect().center());
     }
-    TBaseForm::showEvent(event);
+    PersistentWindow::showEvent(event);
 }
 
-void TForm4::keyPressEvent(QKeyEvent *event)
+void AlarmWindow::keyPressEvent(QKeyEvent *event)
 {
     // The window has no cancel button: Esc does nothing.
     if (event->key() == Qt::Key_Escape)
         return;
-    TBaseForm::keyPressEvent(event);
+    PersistentWindow::keyPressEvent(event);
 }
 
 } // namespace vellaro

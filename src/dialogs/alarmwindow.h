@@ -1,6 +1,6 @@
 #pragma once
 
-#include "baseform.h"
+#include "persistentwindow.h"
 
 class QLabel;
 class QPushButton;
@@ -9,34 +9,27 @@ namespace vellaro {
 
 // The alarm window: shows one reminder that fell due until the user closes it. Centred on the
 // desktop the first time it shows in a run, left where the user puts it afterwards.
-class TForm4 final : public TBaseForm
+class AlarmWindow final : public PersistentWindow
 {
     Q_OBJECT
 
 public:
-    explicit TForm4(FormContext &context, QWidget *parent = nullptr);
+    explicit AlarmWindow(AppContext &context, QWidget *parent = nullptr);
 
     void showReminder(const QString &dateText, const QString &name, const QString &timeText,
                       const QString &notes);
-    void Button1Click();
-
-    QLabel *Label7 = nullptr;
-    QLabel *Image1 = nullptr;
-    QLabel *Label1 = nullptr;
-    QLabel *Label4 = nullptr;
-    QLabel *Label8 = nullptr;
-    QLabel *LabelTime = nullptr;
-    QLabel *Label2 = nullptr;
-    QLabel *Label5 = nullptr;
-    QLabel *Label3 = nullptr;
-    QLabel *Label6 = nullptr;
-    QPushButton *Button1 = nullptr;
 
 protected:
     void showEvent(QShowEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    QLabel *m_rule = nullptr;
+    QLabel *m_dateValue = nullptr;
+    QLabel *m_timeValue = nullptr;
+    QLabel *m_nameValue = nullptr;
+    QLabel *m_notesValue = nullptr;
+    QPushButton *m_closeButton = nullptr;
     bool m_centred = false;
     bool m_pictureLoaded = false;
 };

@@ -1,20 +1,20 @@
 #include "mainwindow.h"
 
-#include "actionmenubar.h"
+#include "adaptivemenubar.h"
 #include "alarmwindow.h"
 #include "appexit.h"
 #include "autostart.h"
-#include "entryeditor.h"
 #include "error.h"
 #include "guard.h"
 #include "icons.h"
 #include "listfile.h"
-#include "listview.h"
 #include "menuusage.h"
-#include "notifyicon.h"
 #include "opacity.h"
-#include "opacitydialog.h"
+#include "remindereditor.h"
 #include "reminderlistmodel.h"
+#include "reminderview.h"
+#include "transparencydialog.h"
+#include "trayicon.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAction>
@@ -54,56 +54,59 @@ void setWidthIfChanged(QLabel *label, int width)
 
 } // namespace
 
-TForm1::TForm1(FormContext &context, QWidget *parent) : TBaseForm(context, parent)
+MainWindow::MainWindow(AppContext &context, QWidget *parent) : PersistentWindow(context, parent)
 {
-    setObjectName(QStringLiteral("TForm1"));
+    setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(QStringLiteral("Vellaro - Версия 2.0"));
     setWindowIcon(programIcon());
     setDesignBounds(224, 190, 509, 344);
 
     m_model = new ReminderListModel(this);
-    m_model->setObjectName(QStringLiteral("ListModel"));
-    m_model->setRowDecoration(imageList1Icon(3));
+    m_model->setRowDecoration(commandIcon(3));
 
-    Action1 = makeAction("Action1", QStringLiteral("&Добавяне ..."),
-                         QStringLiteral("Добавяне на нов запис"), 0);
-    Action2 = makeAction("Action2", QStringLiteral("&Изтриване"),
-                         QStringLiteral("Изтриване на текущия запис"), 1);
-    Action4 = makeAction("Action4", QStringLiteral("&Редактиране ..."),
-                         QStringLiteral("Редактиране на всички данни за текущия запис"), 5);
-    Action3 =
-        makeAction("Action3", QStringLiteral("И&зход"), QStringLiteral("Изход от програмата"), 2);
-    Alpha = makeAction("Alpha", QStringLiteral("&Степен на прозрачност"),
-                       QStringLiteral("Процент на прозрачност"), 7);
-    aAbout = makeAction("aAbout", QStringLiteral("&About"),
-                        QStringLiteral("Показване на информация за приложението"), 4);
-    connect(Action1, &QAction::triggered, this, guardedSlot(this, &TForm1::Action1Execute));
-    connect(Action2, &QAction::triggered, this, guardedSlot(this, &TForm1::Action2Execute));
-    connect(Action4, &QAction::triggered, this, guardedSlot(this, &TForm1::Edit1Click));
-    connect(Action3, &QAction::triggered, this, guardedSlot(this, &TForm1::Action3Execute));
-    connect(aAbout, &QAction::triggered, this, guardedSlot(this, &TForm1::aAboutExecute));
-    connect(Alpha, &QAction::triggered, this, guardedSlot(this, &TForm1::AlphaExecute));
+    m_addAction = makeAction("addAction", QStringLiteral("&Добавяне ..."),
+                             QStringLiteral("Добавяне на нов запис"), 0);
+    m_deleteAction = makeAction("deleteAction", QStringLiteral("&Изтриване"),
+                                QStringLiteral("Изтриване на текущия запис"), 1);
+    m_editAction = makeAction("editAction", QStringLiteral("&Редактиране ..."),
+                              QStringLiteral("Редактиране на всички данни за текущия запис"), 5);
+    m_exitAction = makeAction("exitAction", QStringLiteral("И&зход"),
+                              QStringLiteral("Изход от програмата"), 2);
+    m_transparencyAction =
+        makeAction("transparencyAction", QStringLiteral("&Степен на прозрачност"),
+                   QStringLiteral("Процент на прозрачност"), 7);
+    m_aboutAction = makeAction("aboutAction", QStringLiteral("&About"),
+                               QStringLiteral("Показване на информация за приложението"), 4);
+    connect(m_addAction, &QAction::triggered, this, guardedSlot(this, &MainWindow::addReminder));
+    connect(m_deleteAction, &QAction::triggered, this,
+            guardedSlot(this, &MainWindow::deleteSelectedReminder));
+    connect(m_editAction, &QAction::triggered, this,
+            guardedSlot(this, &MainWindow::editSelectedReminder));
+    connect(m_exitAction, &QAction::triggered, this, guardedSlot(this, &MainWindow::exitProgram));
+    connect(m_aboutAction, &QAction::triggered, this, guardedSlot(this, &MainWindow::showAbout));
+    connect(m_transparencyAction, &QAction::triggered, this,
+            guardedSlot(this, &MainWindow::chooseTransparency));
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
     buildMenuBar();
-    layout->setMenuBar(ActionMainMenuBar1);
+    layout->setMenuBar(m_menuBar);
 
-    ListView1 = new TListView(this);
-    ListView1->setObjectName(QStringLiteral("ListView1"));
-    ListView1->setModel(m_model);
-    layout->addWidget(ListView1, 1);
-    connect(ListView1->horizontalHeader(), &QHeaderView::sectionClicked, this,
-            guardedSlot(this, &TForm1::ListView1ColumnClick));
-    connect(ListView1, &TListView::mouseDown, this, guardedSlot(this, &TForm1::ListView1MouseDown));
+    m_view = new ReminderView(this);
+    m_view->setObjectName(QStringLiteral("reminderView"));
+    m_view->setModel(m_model);
+    layout->addWidget(m_view, 1);
+    connect(m_view->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            guardedSlot(this, &MainWindow::sortByColumn));
+    connect(m_view, &ReminderView::mouseDown, this, guardedSlot(this, &MainWindow::showRowMenu));
 
-    Status = new QStatusBar(this);
-    Status->setObjectName(QStringLiteral("Status"));
-    Status->setFixedHeight(19);
+    m_statusBar = new QStatusBar(this);
+    m_statusBar->setObjectName(QStringLiteral("statusBar"));
+    m_statusBar->setFixedHeight(19);
     for (int i = 0; i < 3; ++i) {
-        m_panels[i] = new QLabel(Status);
+        m_panels[i] = new QLabel(m_statusBar);
         m_panels[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         m_panels[i]->setTextFormat(Qt::PlainText);
     }
@@ -111,176 +114,146 @@ TForm1::TForm1(FormContext &context, QWidget *parent) : TBaseForm(context, paren
     m_panels[0]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_panels[0]->setMinimumWidth(0);
     m_panels[0]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    Status->addWidget(m_panels[0], 1);
-    Status->addWidget(m_panels[1]);
-    Status->addWidget(m_panels[2]);
-    layout->addWidget(Status);
+    m_statusBar->addWidget(m_panels[0], 1);
+    m_statusBar->addWidget(m_panels[1]);
+    m_statusBar->addWidget(m_panels[2]);
+    layout->addWidget(m_statusBar);
 
-    buildContextMenu();
+    buildRowMenu();
     buildTray();
 
-    ModifiedTimer = new QTimer(this);
-    ModifiedTimer->setObjectName(QStringLiteral("ModifiedTimer"));
-    ModifiedTimer->setInterval(kSaveIntervalMs);
-    connect(ModifiedTimer, &QTimer::timeout, this, guardedSlot(this, &TForm1::ModifiedTimerTimer));
+    m_saveTimer = new QTimer(this);
+    m_saveTimer->setObjectName(QStringLiteral("saveTimer"));
+    m_saveTimer->setInterval(kSaveIntervalMs);
+    connect(m_saveTimer, &QTimer::timeout, this, guardedSlot(this, &MainWindow::saveAfterChanges));
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(1000);
-    Timer1->setTimerType(Qt::PreciseTimer);
-    connect(Timer1, &QTimer::timeout, this, guardedSlot(this, &TForm1::Timer1Timer));
-    Timer1->start();
-    StartTimer = new QTimer(this);
-    StartTimer->setObjectName(QStringLiteral("StartTimer"));
-    StartTimer->setInterval(1000);
-    connect(StartTimer, &QTimer::timeout, this, guardedSlot(this, &TForm1::StartTimerTimer));
-    StartTimer->start();
+    m_secondTimer = new QTimer(this);
+    m_secondTimer->setObjectName(QStringLiteral("secondTimer"));
+    m_secondTimer->setInterval(1000);
+    m_secondTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_secondTimer, &QTimer::timeout, this, guardedSlot(this, &MainWindow::onSecondTimer));
+    m_secondTimer->start();
+    m_firstCheckTimer = new QTimer(this);
+    m_firstCheckTimer->setObjectName(QStringLiteral("firstCheckTimer"));
+    m_firstCheckTimer->setInterval(1000);
+    connect(m_firstCheckTimer, &QTimer::timeout, this,
+            guardedSlot(this, &MainWindow::checkDueReminders));
+    m_firstCheckTimer->start();
 
     // Qt has no idle signal; the dispatcher announces each time the loop is about to wait.
     if (auto *dispatcher = QAbstractEventDispatcher::instance())
         connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
-                guardedSlot(this, &TForm1::ApplicationEvents1Idle));
+                guardedSlot(this, &MainWindow::updateOnIdle));
 
-    setFocusProxy(ListView1);
-    ListView1->setFocus();
+    setFocusProxy(m_view);
+    m_view->setFocus();
 
-    // Every component is in place: the tray icon acts on its values now, before the creation
-    // handler runs, and keeps the window hidden for the start.
-    NotifyIcon1->FinishLoading();
+    // Every control is in place: the icon goes into the area before the list is read.
+    m_trayIcon->dock();
 }
 
-TForm1::~TForm1() = default;
+MainWindow::~MainWindow() = default;
 
-QAction *TForm1::makeAction(const char *name, const QString &caption, const QString &hint,
-                            int image)
+QAction *MainWindow::makeAction(const char *name, const QString &caption, const QString &hint,
+                                int image)
 {
-    auto *action = new QAction(imageList1Icon(image), caption, this);
+    auto *action = new QAction(commandIcon(image), caption, this);
     action->setObjectName(QString::fromLatin1(name));
     action->setStatusTip(hint);
     action->setToolTip(hint);
     return action;
 }
 
-void TForm1::buildMenuBar()
+void MainWindow::buildMenuBar()
 {
     const QHash<QString, QAction *> commands{
-        {QStringLiteral("Action1"), Action1}, {QStringLiteral("Action2"), Action2},
-        {QStringLiteral("Action3"), Action3}, {QStringLiteral("Action4"), Action4},
-        {QStringLiteral("Alpha"), Alpha},     {QStringLiteral("aAbout"), aAbout},
+        {QStringLiteral("addAction"), m_addAction},
+        {QStringLiteral("deleteAction"), m_deleteAction},
+        {QStringLiteral("exitAction"), m_exitAction},
+        {QStringLiteral("editAction"), m_editAction},
+        {QStringLiteral("transparencyAction"), m_transparencyAction},
+        {QStringLiteral("aboutAction"), m_aboutAction},
     };
-    ActionMainMenuBar1 =
-        new TActionMainMenuBar(mainMenuBarDefinition(), commands, m_context.sound, this);
-    ActionMainMenuBar1->setObjectName(QStringLiteral("ActionMainMenuBar1"));
+    m_menuBar = new AdaptiveMenuBar(mainMenuBarDefinition(), commands, m_context.sound, this);
+    m_menuBar->setObjectName(QStringLiteral("menuBar"));
 }
 
-void TForm1::buildContextMenu()
+void MainWindow::buildRowMenu()
 {
-    ContextPopup = new QMenu(this);
-    ContextPopup->setObjectName(QStringLiteral("ContextPopup"));
-    ContextPopup->installEventFilter(this);
-
-    QAction *editName = ContextPopup->addAction(QStringLiteral("Редактиране на &името"));
-    editName->setObjectName(QStringLiteral("EditName1"));
-    editName->setStatusTip(QStringLiteral("Редактиране на името на текущия запис"));
-    connect(editName, &QAction::triggered, this, guardedSlot(this, &TForm1::EditName1Click));
-
-    QAction *remove = ContextPopup->addAction(QStringLiteral("&Изтриване"));
-    remove->setObjectName(QStringLiteral("EditDescription1"));
-    remove->setStatusTip(QStringLiteral("Изтриване на текущия запис"));
-    connect(remove, &QAction::triggered, this, guardedSlot(this, &TForm1::Action2Execute));
-
-    QAction *separator = ContextPopup->addSeparator();
-    separator->setObjectName(QStringLiteral("N1"));
-
-    QAction *edit = ContextPopup->addAction(QStringLiteral("&Редактиране ..."));
-    edit->setObjectName(QStringLiteral("Edit1"));
-    edit->setStatusTip(QStringLiteral("Редактиране на всички данни на текущия запис"));
-    connect(edit, &QAction::triggered, this, guardedSlot(this, &TForm1::Edit1Click));
-}
-
-void TForm1::buildTray()
-{
-    ImageList2 = new TImageList(this);
-    ImageList2->setObjectName(QStringLiteral("ImageList2"));
-    for (int i = 0; i < 8; ++i)
-        ImageList2->Add(imageList1Icon(i));
-
-    TrayPopup = new TPopupMenu(this);
-    TrayPopup->setObjectName(QStringLiteral("TrayPopup"));
-    auto addItem = [this](const char *name, const QString &caption) {
-        auto *item = new TMenuItem(caption, TrayPopup);
+    m_rowMenu = new QMenu(this);
+    m_rowMenu->setObjectName(QStringLiteral("rowMenu"));
+    m_rowMenu->installEventFilter(this);
+    auto addItem = [this](const char *name, const QString &caption, const QString &hint,
+                          void (MainWindow::*handler)()) {
+        QAction *item = m_rowMenu->addAction(caption);
         item->setObjectName(QString::fromLatin1(name));
-        TrayPopup->addAction(item);
+        item->setStatusTip(hint);
+        connect(item, &QAction::triggered, this, guardedSlot(this, handler));
+    };
+    addItem("rowRenameAction", QStringLiteral("Редактиране на &името"),
+            QStringLiteral("Редактиране на името на текущия запис"),
+            &MainWindow::renameSelectedReminder);
+    addItem("rowDeleteAction", QStringLiteral("&Изтриване"),
+            QStringLiteral("Изтриване на текущия запис"), &MainWindow::deleteSelectedReminder);
+    m_rowMenu->addSeparator();
+    addItem("rowEditAction", QStringLiteral("&Редактиране ..."),
+            QStringLiteral("Редактиране на всички данни на текущия запис"),
+            &MainWindow::editSelectedReminder);
+}
+
+void MainWindow::buildTray()
+{
+    m_trayMenu = new QMenu(this);
+    m_trayMenu->setObjectName(QStringLiteral("trayMenu"));
+    auto addItem = [this](const char *name, const QString &caption) {
+        QAction *item = m_trayMenu->addAction(caption);
+        item->setObjectName(QString::fromLatin1(name));
         return item;
     };
-    auto addSeparator = [this](const char *name) {
-        TrayPopup->addSeparator()->setObjectName(QString::fromLatin1(name));
-    };
 
-    TMenuItem *showHide = addItem("ShowHide", QStringLiteral("Показване / Скриване"));
-    showHide->setDefault(true);
-    connect(showHide, &QAction::triggered, this,
-            [this, showHide] { guarded([&] { ShowHideClick(showHide); }); });
-    addSeparator("N3");
-    TMenuItem *add = addItem("New", QStringLiteral("Добавяне на нов запис ..."));
-    connect(add, &QAction::triggered, Action1, &QAction::trigger);
-    addSeparator("N9");
-    TMenuItem *about = addItem("AboutProg", QStringLiteral("За програмата"));
-    connect(about, &QAction::triggered, aAbout, &QAction::trigger);
-    Autostart = addItem("Autostart", QStringLiteral("Стартиране с ОС"));
-    Autostart->setCheckable(true);
-    Autostart->setChecked(true);
-    connect(Autostart, &QAction::triggered, this,
-            [this] { guarded([this] { AutostartClick(Autostart); }); });
-    addSeparator("N6");
-    TMenuItem *exit = addItem("Exit", QStringLiteral("Изход"));
-    connect(exit, &QAction::triggered, Action3, &QAction::trigger);
+    QAction *showHide = addItem("trayShowHide", QStringLiteral("Показване / Скриване"));
+    // The default item: drawn in bold, and what a double-click on the icon runs.
+    m_trayMenu->setDefaultAction(showHide);
+    connect(showHide, &QAction::triggered, this, guardedSlot(this, &MainWindow::toggleVisibility));
+    m_trayMenu->addSeparator();
+    connect(addItem("trayAdd", QStringLiteral("Добавяне на нов запис ...")), &QAction::triggered,
+            m_addAction, &QAction::trigger);
+    m_trayMenu->addSeparator();
+    connect(addItem("trayAbout", QStringLiteral("За програмата")), &QAction::triggered,
+            m_aboutAction, &QAction::trigger);
+    m_startWithSessionAction = addItem("trayStartWithSession", QStringLiteral("Стартиране с ОС"));
+    m_startWithSessionAction->setCheckable(true);
+    m_startWithSessionAction->setChecked(true);
+    connect(m_startWithSessionAction, &QAction::triggered, this,
+            guardedSlot(this, &MainWindow::toggleStartWithSession));
+    m_trayMenu->addSeparator();
+    connect(addItem("trayExit", QStringLiteral("Изход")), &QAction::triggered, m_exitAction,
+            &QAction::trigger);
 
-    NotifyIcon1 = new TNotifyIcon(this, m_context.trayShell);
-    NotifyIcon1->setObjectName(QStringLiteral("NotifyIcon1"));
-    NotifyIcon1->setIconList(ImageList2);
-    NotifyIcon1->setCycleInterval(400);
-    NotifyIcon1->setHint(QStringLiteral("Vellaro Версия: 2.0"));
-    NotifyIcon1->setShowHint(true);
-    NotifyIcon1->setIcon(programIcon());
-    NotifyIcon1->setPopupMenu(TrayPopup);
-    NotifyIcon1->setStartMinimized(true);
-    NotifyIcon1->setMinimizeToTray(true);
-    NotifyIcon1->setOnClick([this](QObject *sender) { NotifyIcon1Click(sender); });
-
-    // The area went away while the window was hidden in it: bring the window back, or nothing
-    // would be left to reach the program by.
-    if (NotifyIconShell *shell = m_context.trayShell)
-        connect(shell, &NotifyIconShell::areaAvailabilityChanged, this, [this](bool available) {
-            if (!available && !isVisible())
-                guarded([this] { NotifyIcon1->ShowMainWindow(); });
-        });
+    m_trayIcon = new TrayIcon(this, m_context.trayArea, m_trayMenu, programIcon(),
+                              QStringLiteral("Vellaro Версия: 2.0"));
+    m_trayIcon->setObjectName(QStringLiteral("trayIcon"));
+    connect(m_trayIcon, &TrayIcon::clicked, this, guardedSlot(this, &MainWindow::toggleVisibility));
 }
 
-void TForm1::showAtStart()
+void MainWindow::showAtStart()
 {
-    const bool trayReachable = m_context.trayShell && m_context.trayShell->isAreaAvailable();
-    if (NotifyIcon1->ShowMainWindowAtRun() || !trayReachable)
+    if (!m_trayIcon->areaAvailable())
         show();
 }
 
-void TForm1::ShowHideClick(QObject *)
+void MainWindow::toggleVisibility()
 {
     if (isVisible()) {
-        NotifyIcon1->HideMainWindow();
+        m_trayIcon->hideMainWindow();
         return;
     }
-    NotifyIcon1->ShowMainWindow();
-    if (m_context.trayShell)
-        m_context.trayShell->SetForegroundWindow(window());
+    m_trayIcon->showMainWindow();
+    raise();
+    activateWindow();
 }
 
-void TForm1::NotifyIcon1Click(QObject *Sender)
-{
-    ShowHideClick(Sender);
-}
-
-void TForm1::AutostartClick(QObject *)
+void MainWindow::toggleStartWithSession()
 {
     // Whether this writes or deletes follows the store alone, never the check mark.
     AutostartStore *store = m_context.autostart;
@@ -292,75 +265,80 @@ void TForm1::AutostartClick(QObject *)
         store->writeValue(QCoreApplication::applicationFilePath());
 }
 
-void TForm1::setEntryEditor(TForm3 *editor)
+void MainWindow::setTransparencyDialog(TransparencyDialog *dialog)
+{
+    m_transparencyDialog = dialog;
+}
+
+void MainWindow::setReminderEditor(ReminderEditor *editor)
 {
     m_editor = editor;
 }
 
-void TForm1::setAlarmWindow(TForm4 *alarm)
+void MainWindow::setAlarmWindow(AlarmWindow *alarm)
 {
     m_alarmWindow = alarm;
 }
 
-int TForm1::SortColumn() const
+int MainWindow::sortColumn() const
 {
     return m_model->sortColumn();
 }
 
-void TForm1::FormCreate()
+void MainWindow::prepare()
 {
-    LoadList();
+    loadReminders();
     m_statusDate = m_context.clock->now().date();
     m_statusDateText = m_context.formats->dateText(m_statusDate);
     setTextIfChanged(m_panels[1], m_statusDateText);
     // Last: whether the program starts with the session. A store that does not open leaves the
     // mark as it is.
     if (AutostartStore *store = m_context.autostart; store && store->isOpen())
-        Autostart->setChecked(store->valueExists());
+        m_startWithSessionAction->setChecked(store->valueExists());
 }
 
-void TForm1::LoadList()
+void MainWindow::loadReminders()
 {
     m_model->clear();
     m_model->setEntries(
         listfile::load(m_context.listPath, listfile::legacyCodePage(m_context.formats->locale())));
 }
 
-void TForm1::SaveList()
+void MainWindow::saveReminders()
 {
     listfile::save(m_context.listPath, m_model->entries());
 }
 
-void TForm1::DoDestroy()
+void MainWindow::saveOnExit()
 {
     // The list matters more than window geometry: report its failure, then still keep the rest.
-    guarded([this] { SaveList(); });
-    TBaseForm::DoDestroy();
+    guarded([this] { saveReminders(); });
+    PersistentWindow::saveOnExit();
 }
 
-void TForm1::MarkChanged()
+void MainWindow::scheduleSave()
 {
-    if (!ModifiedTimer->isActive())
-        ModifiedTimer->start();
+    if (!m_saveTimer->isActive())
+        m_saveTimer->start();
 }
 
-void TForm1::ModifiedTimerTimer()
+void MainWindow::saveAfterChanges()
 {
-    ModifiedTimer->stop();
-    SaveList();
+    m_saveTimer->stop();
+    saveReminders();
 }
 
-void TForm1::ApplicationEvents1Idle()
+void MainWindow::updateOnIdle()
 {
-    FillStatus();
+    updateStatusBar();
     const bool selected = selectedRow() >= 0;
-    if (Action2->isEnabled() != selected)
-        Action2->setEnabled(selected);
-    if (Action4->isEnabled() != selected)
-        Action4->setEnabled(selected);
+    if (m_deleteAction->isEnabled() != selected)
+        m_deleteAction->setEnabled(selected);
+    if (m_editAction->isEnabled() != selected)
+        m_editAction->setEnabled(selected);
 }
 
-void TForm1::FillStatus()
+void MainWindow::updateStatusBar()
 {
     const QDate today = m_context.clock->now().date();
     if (today != m_statusDate || m_statusDateText.isEmpty()) {
@@ -371,73 +349,77 @@ void TForm1::FillStatus()
     setTextIfChanged(m_panels[1], QStringLiteral("Днес е"));
     setWidthIfChanged(m_panels[2], 100);
     setTextIfChanged(m_panels[2], m_statusDateText);
-    if (const int width = std::max(Status->width() - 155, 0); m_panels[0]->maximumWidth() != width)
+    if (const int width = std::max(m_statusBar->width() - 155, 0);
+        m_panels[0]->maximumWidth() != width)
         m_panels[0]->setMaximumWidth(width);
     setTextIfChanged(m_panels[0], m_hint);
 }
 
-QString TForm1::statusPanelText(int panel) const
+QString MainWindow::statusPanelText(int panel) const
 {
     return panel >= 0 && panel < 3 ? m_panels[panel]->text() : QString();
 }
 
-int TForm1::selectedRow() const
+int MainWindow::selectedRow() const
 {
-    const QModelIndexList rows = ListView1->selectionModel()->selectedRows();
+    const QModelIndexList rows = m_view->selectionModel()->selectedRows();
     return rows.isEmpty() ? -1 : rows.first().row();
 }
 
-void TForm1::ListView1ColumnClick(int column)
+void MainWindow::sortByColumn(int column)
 {
     m_model->setSortColumn(column);
     m_model->resort();
 }
 
-void TForm1::ListView1MouseDown(Qt::MouseButton button, QPoint globalPos)
+void MainWindow::showRowMenu(Qt::MouseButton button, QPoint globalPos)
 {
     if (button == Qt::RightButton && selectedRow() >= 0)
-        ContextPopup->popup(globalPos);
+        m_rowMenu->popup(globalPos);
 }
 
-void TForm1::Action2Execute()
+void MainWindow::deleteSelectedReminder()
 {
     const int row = selectedRow();
     if (row >= 0)
         m_model->removeEntry(row);
 }
 
-void TForm1::Action3Execute()
+void MainWindow::exitProgram()
 {
     requestApplicationExit();
 }
 
-QString TForm1::ConvertToDate(const QString &text)
+bool MainWindow::raiseIfOpen(QWidget *window)
 {
-    return convertToDate(text);
+    if (!window || !window->isVisible())
+        return false;
+    window->raise();
+    window->activateWindow();
+    return true;
 }
 
-void TForm1::Action1Execute()
+void MainWindow::addReminder()
 {
-    if (!m_editor)
+    if (!m_editor || raiseIfOpen(m_editor))
         return;
     m_editor->setWindowTitle(QStringLiteral("Добавяне на нов запис"));
     m_editor->applyFormats();
-    m_editor->Clear();
-    if (m_editor->showModal() != mrOk)
+    m_editor->clearTexts();
+    if (m_editor->exec() != QDialog::Accepted)
         return;
 
+    const ReminderDraft draft = m_editor->draft();
     const LocaleFormats &formats = *m_context.formats;
     m_model->addEntry(
-        {m_editor->EditName->text(),
-         {formats.dateText(m_editor->DateTime->date()),
-          formats.timeText(m_editor->TimeInput->time()), m_editor->EditNotes->text()}});
-    MarkChanged();
+        {draft.name, {formats.dateText(draft.date), formats.timeText(draft.time), draft.notes}});
+    scheduleSave();
 }
 
-void TForm1::Edit1Click()
+void MainWindow::editSelectedReminder()
 {
-    int row = selectedRow();
-    if (!m_editor || row < 0)
+    const int row = selectedRow();
+    if (!m_editor || row < 0 || raiseIfOpen(m_editor))
         return;
     const LocaleFormats &formats = *m_context.formats;
     const ReminderEntry &entry = m_model->entry(row);
@@ -447,43 +429,37 @@ void TForm1::Edit1Click()
         return entry.details.at(index);
     };
 
+    const int thisYear = m_context.clock->now().date().year();
+    const ReminderDraft stored{entry.name, formats.parseDateText(detail(0), thisYear),
+                               formats.parseTimeText(detail(1)), detail(2)};
     m_editor->setWindowTitle(QStringLiteral("Редактиране на запис"));
     m_editor->applyFormats();
-    m_editor->EditName->setText(entry.name);
-    const int thisYear = m_context.clock->now().date().year();
-    m_editor->DateTime->setDate(formats.parseDateText(detail(0), thisYear));
-    m_editor->TimeInput->setTime(formats.parseTimeText(detail(1)));
-    m_editor->EditNotes->setText(detail(2));
-    if (m_editor->showModal() != mrOk)
+    m_editor->setDraft(stored);
+    // The row is followed through whatever happens to the list while the dialog is open.
+    const QPersistentModelIndex edited = m_model->index(row, 0);
+    if (m_editor->exec() != QDialog::Accepted || !edited.isValid())
         return;
 
-    // The row may have moved or gone while the dialog was open (an alarm, a rename).
-    if (row >= m_model->rowCount())
-        return;
-    row = m_model->setName(row, m_editor->EditName->text());
-    m_model->setDetail(row, 0, formats.dateText(m_editor->DateTime->date()));
-    m_model->setDetail(row, 1, formats.timeText(m_editor->TimeInput->time()));
-    m_model->setDetail(row, 2, m_editor->EditNotes->text());
-    MarkChanged();
+    const ReminderDraft draft = m_editor->draft();
+    const int newRow = m_model->setName(edited.row(), draft.name);
+    m_model->setDetail(newRow, 0, formats.dateText(draft.date));
+    m_model->setDetail(newRow, 1, formats.timeText(draft.time));
+    m_model->setDetail(newRow, 2, draft.notes);
+    scheduleSave();
 }
 
-void TForm1::Timer1Timer()
+void MainWindow::onSecondTimer()
 {
     // Tick just after each change of second, so a reminder sounds at its second and not up to a
     // second late (the interval stays about a second; the check itself catches up what it must).
     const int intoSecond = m_context.clock->now().time().msec();
-    Timer1->start(1000 - intoSecond + 20);
-    CheckForReminder();
+    m_secondTimer->start(1000 - intoSecond + 20);
+    checkDueReminders();
 }
 
-void TForm1::StartTimerTimer()
+void MainWindow::checkDueReminders()
 {
-    CheckForReminder();
-}
-
-void TForm1::CheckForReminder()
-{
-    StartTimer->stop();
+    m_firstCheckTimer->stop();
     m_alarmQueue.append(m_check.collectDue(m_context.clock->now(), *m_model, *m_context.formats));
     // Checks that run while an alarm is being shown only queue what falls due.
     if (m_showingAlarms || !m_alarmWindow)
@@ -498,44 +474,39 @@ void TForm1::CheckForReminder()
             m_context.sound->playFileAndWait(QDir::currentPath() + QStringLiteral("/alarm.wav"));
         if (applicationExiting())
             break;
-        m_alarmWindow->showModal();
+        m_alarmWindow->exec();
     }
 }
 
-void TForm1::EditName1Click()
+void MainWindow::renameSelectedReminder()
 {
     const int row = selectedRow();
     if (row >= 0)
-        ListView1->edit(m_model->index(row, 0));
-    MarkChanged();
+        m_view->edit(m_model->index(row, 0));
+    scheduleSave();
 }
 
-void TForm1::aAboutExecute()
+void MainWindow::showAbout()
 {
-    if (!m_aboutWindow)
-        return;
-    m_aboutWindow->show();
-    m_aboutWindow->raise();
-    m_aboutWindow->activateWindow();
+    if (m_aboutWindow && !raiseIfOpen(m_aboutWindow)) {
+        m_aboutWindow->show();
+        raiseIfOpen(m_aboutWindow);
+    }
 }
 
-void TForm1::setOpacityWindow(TOpacitySetForm *dialog)
+void MainWindow::chooseTransparency()
 {
-    m_opacityWindow = dialog;
-}
-
-void TForm1::AlphaExecute()
-{
-    if (!m_opacityWindow || m_opacityWindow->showModal() != mrOk)
+    if (!m_transparencyDialog || raiseIfOpen(m_transparencyDialog) ||
+        m_transparencyDialog->exec() != QDialog::Accepted)
         return;
     // A text that is no number stops here, before any window has changed.
-    const int alpha = opacityFromPercentText(m_opacityWindow->percentText(),
+    const int alpha = opacityFromPercentText(m_transparencyDialog->percentText(),
                                              m_context.formats->decimalSeparator());
-    for (TBaseForm *form : TBaseForm::liveForms())
-        form->setAlphaBlendValue(alpha);
+    for (PersistentWindow *window : PersistentWindow::liveWindows())
+        window->setAlpha(alpha);
 }
 
-bool TForm1::event(QEvent *event)
+bool MainWindow::event(QEvent *event)
 {
     if (event->type() == QEvent::LocaleChange) {
         // The regional settings changed: new texts take the new form, stored ones keep theirs.
@@ -546,20 +517,20 @@ bool TForm1::event(QEvent *event)
         m_hint = static_cast<QStatusTipEvent *>(event)->tip();
         return true;
     }
-    return TBaseForm::event(event);
+    return PersistentWindow::event(event);
 }
 
-bool TForm1::eventFilter(QObject *watched, QEvent *event)
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
     // Pop-up menus are windows of their own, so their hints do not travel up to this one.
-    if (watched == ContextPopup && event->type() == QEvent::StatusTip)
+    if (watched == m_rowMenu && event->type() == QEvent::StatusTip)
         m_hint = static_cast<QStatusTipEvent *>(event)->tip();
-    return TBaseForm::eventFilter(watched, event);
+    return PersistentWindow::eventFilter(watched, event);
 }
 
-void TForm1::closeEvent(QCloseEvent *event)
+void MainWindow::closeEvent(QCloseEvent *event)
 {
-    TBaseForm::closeEvent(event);
+    PersistentWindow::closeEvent(event);
     requestApplicationExit();
 }
 

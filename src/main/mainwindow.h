@@ -1,6 +1,6 @@
 #pragma once
 
-#include "baseform.h"
+#include "persistentwindow.h"
 #include "remindercheck.h"
 
 #include <QDate>
@@ -14,80 +14,79 @@ class QTimer;
 
 namespace vellaro {
 
+class AdaptiveMenuBar;
+class AlarmWindow;
+class ReminderEditor;
 class ReminderListModel;
-class TActionMainMenuBar;
-class TOpacitySetForm;
-class TImageList;
-class TMenuItem;
-class TNotifyIcon;
-class TPopupMenu;
-class TForm3;
-class TForm4;
-class TListView;
+class ReminderView;
+class TransparencyDialog;
+class TrayIcon;
 
-// The main window: the list of every reminder, its commands, menu bar and status bar, and the
-// timed save of the list file. Closing it ends the program.
-class TForm1 final : public TBaseForm
+// The main window: the list of every reminder, its commands, menu bar and status bar, the check
+// for reminders falling due, the timed save of the list file, and the tray icon with its menu.
+// Closing it ends the program.
+class MainWindow final : public PersistentWindow
 {
     Q_OBJECT
 
 public:
-    explicit TForm1(FormContext &context, QWidget *parent = nullptr);
-    ~TForm1() override;
+    explicit MainWindow(AppContext &context, QWidget *parent = nullptr);
+    ~MainWindow() override;
 
     ReminderListModel *model() const { return m_model; }
-    int SortColumn() const;
+    int sortColumn() const;
 
     // The other windows the commands open.
-    void setAboutWindow(TBaseForm *about) { m_aboutWindow = about; }
-    void setOpacityWindow(TOpacitySetForm *dialog);
-    void setEntryEditor(TForm3 *editor);
-    void setAlarmWindow(TForm4 *alarm);
+    void setAboutWindow(PersistentWindow *about) { m_aboutWindow = about; }
+    void setTransparencyDialog(TransparencyDialog *dialog);
+    void setReminderEditor(ReminderEditor *editor);
+    void setAlarmWindow(AlarmWindow *alarm);
 
-    // Handlers, named for what the user does.
-    void ApplicationEvents1Idle();
-    void FillStatus();
-    void ListView1ColumnClick(int column);
-    void ListView1MouseDown(Qt::MouseButton button, QPoint globalPos);
-    void Action2Execute();
-    void Action3Execute();
-    void EditName1Click();
-    void aAboutExecute();
+    // Each time the event loop is about to wait: the status bar and which commands apply.
+    void updateOnIdle();
+    void updateStatusBar();
+    void sortByColumn(int column);
+    void showRowMenu(Qt::MouseButton button, QPoint globalPos);
+
+    // The commands. One whose window is open already brings that window to the front and does
+    // nothing else: a modal window is never entered twice.
+    void addReminder();
+    void editSelectedReminder();
+    void renameSelectedReminder();
+    void deleteSelectedReminder();
+    void showAbout();
     // Asks for a transparency percentage and gives every window of the program its opacity.
-    void AlphaExecute();
-    void ModifiedTimerTimer();
-    void Action1Execute();
-    void Edit1Click();
-    void Timer1Timer();
-    void StartTimerTimer();
-    // Finds the rows due since the previous check and shows them one after another: sound, then
-    // the alarm window; rows falling due meanwhile wait their turn.
-    void CheckForReminder();
-    static QString ConvertToDate(const QString &text);
-    // The show/hide toggle of the tray icon and of its menu.
-    void ShowHideClick(QObject *Sender);
-    void NotifyIcon1Click(QObject *Sender);
+    void chooseTransparency();
+    void exitProgram();
+    // Shows the window when hidden, hides it when shown.
+    void toggleVisibility();
     // Turns start with the session on or off, by what the store holds; the item has flipped
     // its check mark already, as a checkable menu item does before anything else.
-    void AutostartClick(QObject *Sender);
+    void toggleStartWithSession();
+
+    // Finds the rows due since the previous check and shows them one after another: sound, then
+    // the alarm window; rows falling due meanwhile wait their turn.
+    void checkDueReminders();
 
     // Shows the window at the start of the run unless the tray icon keeps it hidden; without a
     // notification area to bring it back from, it always shows.
     void showAtStart();
 
     // Starts the save timer unless it already runs (its countdown is not restarted).
-    void MarkChanged();
-    void LoadList();
-    void SaveList();
+    void scheduleSave();
+    // What the save timer runs: writes the list and stops the timer.
+    void saveAfterChanges();
+    void loadReminders();
+    void saveReminders();
     // Writes the list file, then the window's own settings.
-    void DoDestroy() override;
+    void saveOnExit() override;
 
     int selectedRow() const;
     QString statusPanelText(int panel) const;
     const QString &currentHint() const { return m_hint; }
 
 protected:
-    void FormCreate() override;
+    void prepare() override;
     bool event(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -95,35 +94,37 @@ protected:
 private:
     QAction *makeAction(const char *name, const QString &caption, const QString &hint, int image);
     void buildMenuBar();
-    void buildContextMenu();
+    void buildRowMenu();
     void buildTray();
+    void onSecondTimer();
+    // Brings an open window to the front; false when it is not open.
+    static bool raiseIfOpen(QWidget *window);
 
     ReminderListModel *m_model = nullptr;
-    TListView *ListView1 = nullptr;
-    TActionMainMenuBar *ActionMainMenuBar1 = nullptr;
-    QStatusBar *Status = nullptr;
+    ReminderView *m_view = nullptr;
+    AdaptiveMenuBar *m_menuBar = nullptr;
+    QStatusBar *m_statusBar = nullptr;
     QLabel *m_panels[3] = {};
-    QMenu *ContextPopup = nullptr;
-    QTimer *ModifiedTimer = nullptr;
-    QTimer *Timer1 = nullptr;
-    QTimer *StartTimer = nullptr;
+    QMenu *m_rowMenu = nullptr;
+    QTimer *m_saveTimer = nullptr;
+    QTimer *m_secondTimer = nullptr;
+    QTimer *m_firstCheckTimer = nullptr;
 
-    QAction *Action1 = nullptr;
-    QAction *Action2 = nullptr;
-    QAction *Action3 = nullptr;
-    QAction *Action4 = nullptr;
-    QAction *Alpha = nullptr;
-    QAction *aAbout = nullptr;
+    QAction *m_addAction = nullptr;
+    QAction *m_deleteAction = nullptr;
+    QAction *m_exitAction = nullptr;
+    QAction *m_editAction = nullptr;
+    QAction *m_transparencyAction = nullptr;
+    QAction *m_aboutAction = nullptr;
 
-    TNotifyIcon *NotifyIcon1 = nullptr;
-    TPopupMenu *TrayPopup = nullptr;
-    TImageList *ImageList2 = nullptr;
-    TMenuItem *Autostart = nullptr;
+    QMenu *m_trayMenu = nullptr;
+    QAction *m_startWithSessionAction = nullptr;
+    TrayIcon *m_trayIcon = nullptr;
 
-    QPointer<TBaseForm> m_aboutWindow;
-    QPointer<TOpacitySetForm> m_opacityWindow;
-    QPointer<TForm3> m_editor;
-    QPointer<TForm4> m_alarmWindow;
+    QPointer<PersistentWindow> m_aboutWindow;
+    QPointer<TransparencyDialog> m_transparencyDialog;
+    QPointer<ReminderEditor> m_editor;
+    QPointer<AlarmWindow> m_alarmWindow;
     ReminderCheck m_check;
     QList<DueReminder> m_alarmQueue;
     bool m_showingAlarms = false;

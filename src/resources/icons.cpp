@@ -4,11 +4,11 @@
 
 namespace vellaro {
 
-QIcon imageList1Icon(int index)
+QIcon commandIcon(int index)
 {
     if (index < 0 || index > 7)
         return {};
-    return QIcon(QStringLiteral(":/icons/imagelist1_%1.svg").arg(index));
+    return QIcon(QStringLiteral(":/icons/command_%1.svg").arg(index));
 }
 
 QIcon programIcon()

@@ -4,9 +4,9 @@
 
 namespace vellaro {
 
-// The 16 x 16 pictures of the main window's image list, by index: 0 add, 1 delete, 2 exit,
+// The 16 x 16 pictures of the main window's commands, by index: 0 add, 1 delete, 2 exit,
 // 3 list row, 4 About, 5 edit, 6 keyboard (unused), 7 transparency.
-QIcon imageList1Icon(int index);
+QIcon commandIcon(int index);
 
 // The program's monogram: executable, windows without an icon of their own, tray.
 QIcon programIcon();

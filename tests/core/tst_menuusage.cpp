@@ -60,9 +60,11 @@ private slots:
         QTest::addColumn<bool>("expandRow");
         // At a fresh start nothing of File is in use: hiding would empty it, so all shows.
         QTest::newRow("freshStart") << QString() << QList<bool>{1, 1, 1, 1, 1} << false;
-        QTest::newRow("delete") << "Action2" << QList<bool>{0, 1, 0, 0, 0} << true;
-        QTest::newRow("separatorWithEntryAbove") << "Action4" << QList<bool>{0, 0, 1, 1, 0} << true;
-        QTest::newRow("separatorWithEntryBelow") << "Action3" << QList<bool>{0, 0, 0, 1, 1} << true;
+        QTest::newRow("delete") << "deleteAction" << QList<bool>{0, 1, 0, 0, 0} << true;
+        QTest::newRow("separatorWithEntryAbove")
+            << "editAction" << QList<bool>{0, 0, 1, 1, 0} << true;
+        QTest::newRow("separatorWithEntryBelow")
+            << "exitAction" << QList<bool>{0, 0, 0, 1, 1} << true;
     }
 
     void fileMenu_afterRunningACommand()

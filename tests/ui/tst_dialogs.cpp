@@ -1,10 +1,10 @@
 // The transparency command with its dialog, and the About window, among the program's windows.
 #include "aboutwindow.h"
 #include "alarmwindow.h"
-#include "entryeditor.h"
 #include "guard.h"
 #include "mainwindow.h"
-#include "opacitydialog.h"
+#include "remindereditor.h"
+#include "transparencydialog.h"
 #include "urlopener.h"
 
 #include <QApplication>
@@ -41,31 +41,31 @@ public:
 // The program's five windows, created and destroyed in the program's order.
 struct WindowSet
 {
-    TForm1 *main = nullptr;
-    TForm2 *about = nullptr;
-    TOpacitySetForm *dialog = nullptr;
-    std::vector<std::unique_ptr<TBaseForm>> forms;
+    MainWindow *main = nullptr;
+    AboutWindow *about = nullptr;
+    TransparencyDialog *dialog = nullptr;
+    std::vector<std::unique_ptr<PersistentWindow>> forms;
 
-    explicit WindowSet(FormContext &context)
+    explicit WindowSet(AppContext &context)
     {
         auto create = [&](auto *form) {
             forms.emplace_back(form);
-            form->DoCreate();
+            form->initialize();
             return form;
         };
-        main = create(new TForm1(context));
-        about = create(new TForm2(context));
-        create(new TForm3(context));
-        create(new TForm4(context));
-        dialog = create(new TOpacitySetForm(context));
+        main = create(new MainWindow(context));
+        about = create(new AboutWindow(context));
+        create(new ReminderEditor(context));
+        create(new AlarmWindow(context));
+        dialog = create(new TransparencyDialog(context));
         main->setAboutWindow(about);
-        main->setOpacityWindow(dialog);
+        main->setTransparencyDialog(dialog);
     }
 
     ~WindowSet()
     {
         for (; !forms.empty(); forms.pop_back())
-            guarded([this] { forms.back()->DoDestroy(); });
+            guarded([this] { forms.back()->saveOnExit(); });
     }
 
     // Each window's opacity, as it remembers it and as the window really carries it.
@@ -73,7 +73,7 @@ struct WindowSet
     {
         QList<int> out;
         for (const auto &form : forms)
-            out << form->AlphaBlendValue() << qRound(form->windowOpacity() * 255);
+            out << form->alpha() << qRound(form->windowOpacity() * 255);
         return out;
     }
 };
@@ -83,15 +83,15 @@ QList<int> all(int alpha)
     return QList<int>(10, alpha);
 }
 
-QComboBox *combo(TOpacitySetForm *d)
+QComboBox *combo(TransparencyDialog *d)
 {
-    return d->findChild<QComboBox *>("pCombo");
+    return d->findChild<QComboBox *>("percentCombo");
 }
 
-void confirm(TOpacitySetForm *d, const QString &text)
+void confirm(TransparencyDialog *d, const QString &text)
 {
     combo(d)->setEditText(text);
-    d->findChild<QPushButton *>("Button1")->click();
+    d->findChild<QPushButton *>("okButton")->click();
 }
 
 QPoint screenCentreFor(const QWidget *w)
@@ -115,22 +115,22 @@ private:
     FakeUrlOpener m_opener;
     LocaleFormats m_formats =
         LocaleFormats::fromLocale(QLocale(QLocale::Bulgarian, QLocale::Bulgaria));
-    std::unique_ptr<FormContext> m_context;
+    std::unique_ptr<AppContext> m_context;
     QStringList m_errors;
 
     // Runs the command as the menu does; `user` plays the user's part once the dialog is up.
-    void runAlpha(WindowSet &windows, std::function<void(TOpacitySetForm *)> user)
+    void runAlpha(WindowSet &windows, std::function<void(TransparencyDialog *)> user)
     {
-        TOpacitySetForm *dialog = windows.dialog;
+        TransparencyDialog *dialog = windows.dialog;
         bool stuck = true;
         QTimer::singleShot(0, dialog, [&] {
-            if (QTest::qWaitFor([&] { return dialog->isModalRunning(); }))
+            if (QTest::qWaitFor([&] { return QApplication::activeModalWidget() == dialog; }))
                 user(dialog);
-            stuck = dialog->modalResult() == mrNone;
+            stuck = dialog->isVisible();
             if (stuck)
                 dialog->close(); // never leave a failed test inside the modal loop
         });
-        windows.main->findChild<QAction *>("Alpha")->trigger();
+        windows.main->findChild<QAction *>("transparencyAction")->trigger();
         QVERIFY(!stuck);
         QVERIFY(!dialog->isVisible());
     }
@@ -140,8 +140,8 @@ private slots:
     {
         m_dir = std::make_unique<QTemporaryDir>();
         m_ini = std::make_unique<ProfileFile>(m_dir->filePath("Vellaro.ini"));
-        m_context = std::make_unique<FormContext>(
-            FormContext{m_dir->filePath("List.ul1"), m_ini.get(), "vellaro", &m_clock, &m_formats});
+        m_context = std::make_unique<AppContext>(
+            AppContext{m_dir->filePath("List.ul1"), m_ini.get(), "vellaro", &m_clock, &m_formats});
         m_context->urlOpener = &m_opener;
         m_opener.opened.clear();
         QFile list(m_context->listPath);
@@ -158,15 +158,15 @@ private slots:
             WindowSet windows(*m_context);
             QCOMPARE(windows.opacities(), all(255));
             windows.main->show(); // shown and hidden windows alike
-            runAlpha(windows, [](TOpacitySetForm *d) {
+            runAlpha(windows, [](TransparencyDialog *d) {
                 combo(d)->setCurrentIndex(combo(d)->findText("50"));
-                d->findChild<QPushButton *>("Button1")->click();
+                d->findChild<QPushButton *>("okButton")->click();
             });
             QCOMPARE(windows.opacities(), all(155));
         }
         WindowSet next(*m_context);
         QCOMPARE(next.opacities(), all(155));
-        runAlpha(next, [](TOpacitySetForm *d) { confirm(d, "0"); });
+        runAlpha(next, [](TransparencyDialog *d) { confirm(d, "0"); });
         QCOMPARE(next.opacities(), all(255));
         QVERIFY(m_errors.isEmpty());
     }
@@ -174,14 +174,14 @@ private slots:
     void transparency_notANumberOrEscapeOrCloseBox_changeNothing()
     {
         WindowSet windows(*m_context);
-        runAlpha(windows, [](TOpacitySetForm *d) { confirm(d, "70"); });
+        runAlpha(windows, [](TransparencyDialog *d) { confirm(d, "70"); });
         QCOMPARE(windows.opacities(), all(115));
-        runAlpha(windows, [](TOpacitySetForm *d) { confirm(d, "Избери стойност"); });
+        runAlpha(windows, [](TransparencyDialog *d) { confirm(d, "Избери стойност"); });
         QCOMPARE(m_errors, QStringList{"'Избери стойност' is not a valid floating point value."});
-        runAlpha(windows, [](TOpacitySetForm *d) {
+        runAlpha(windows, [](TransparencyDialog *d) {
             combo(d)->setCurrentIndex(0);
             QTest::keyClick(d, Qt::Key_Escape);
-            QVERIFY(d->modalResult() == mrNone);
+            QVERIFY(d->isVisible()); // Esc closes nothing
             d->close();
         });
         QCOMPARE(windows.opacities(), all(115));
@@ -190,7 +190,7 @@ private slots:
     void transparency_typedDecimalAndEnter_textStaysForTheNextUse()
     {
         WindowSet windows(*m_context);
-        runAlpha(windows, [](TOpacitySetForm *d) {
+        runAlpha(windows, [](TransparencyDialog *d) {
             QLineEdit *edit = combo(d)->lineEdit();
             edit->selectAll();
             for (QChar c : QString("12,7"))
@@ -213,27 +213,27 @@ private slots:
         ini.write("[За програмата]\nLeft=3\nTop=4\n");
         ini.close();
         auto windows = std::make_unique<WindowSet>(*m_context);
-        TForm2 *about = windows->about;
+        AboutWindow *about = windows->about;
         QCOMPARE(about->pos(), QPoint(3, 4));
-        windows->main->aAboutExecute();
+        windows->main->showAbout();
         QVERIFY(QTest::qWaitForWindowExposed(about));
-        QCOMPARE(about->findChild<QLabel *>("Image1")->pixmap().size(), QSize(300, 73));
+        QCOMPARE(about->findChild<QLabel *>("banner")->pixmap().size(), QSize(300, 73));
         QCOMPARE(about->pos(), screenCentreFor(about)); // not where the file put it
-        windows->main->aAboutExecute();
+        windows->main->showAbout();
         int shown = 0;
         for (QWidget *w : QApplication::topLevelWidgets())
-            shown += qobject_cast<TForm2 *>(w) && w->isVisible();
+            shown += qobject_cast<AboutWindow *>(w) && w->isVisible();
         QCOMPARE(shown, 1);
 
         // Moved, closed and shown again: where it was left; after a restart: centred again.
         about->move(20, 30);
         about->close();
-        windows->main->aAboutExecute();
+        windows->main->showAbout();
         QCOMPARE(about->pos(), QPoint(20, 30));
         windows.reset();
         windows = std::make_unique<WindowSet>(*m_context);
         QCOMPARE(windows->about->pos(), QPoint(20, 30));
-        windows->main->aAboutExecute();
+        windows->main->showAbout();
         QCOMPARE(windows->about->pos(), screenCentreFor(windows->about));
     }
 
@@ -253,7 +253,8 @@ private slots:
         WindowSet windows(*m_context);
         windows.about->show();
         QVERIFY(QTest::qWaitForWindowExposed(windows.about));
-        QCOMPARE(QApplication::focusWidget(), windows.about->findChild<QPushButton *>("Button1"));
+        QCOMPARE(QApplication::focusWidget(),
+                 windows.about->findChild<QPushButton *>("closeButton"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
         QCOMPARE(windows.about->isVisible(), !closes);
     }
@@ -263,7 +264,7 @@ private slots:
         WindowSet windows(*m_context);
         windows.about->show();
         QVERIFY(QTest::qWaitForWindowExposed(windows.about));
-        auto *link = windows.about->findChild<QLabel *>("Label3");
+        auto *link = windows.about->findChild<QLabel *>("webLink");
         QTest::mouseClick(link, Qt::LeftButton, {}, QPoint(5, 5));
         QCOMPARE(m_opener.opened, QStringList{link->text()});
         QVERIFY(windows.about->isVisible());

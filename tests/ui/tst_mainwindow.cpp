@@ -46,27 +46,30 @@ private:
     FakeClock m_clock;
     LocaleFormats m_formats =
         LocaleFormats::fromLocale(QLocale(QLocale::Bulgarian, QLocale::Bulgaria));
-    std::unique_ptr<FormContext> m_context;
+    std::unique_ptr<AppContext> m_context;
     QStringList m_errors;
 
     QString listPath() const { return m_dir->filePath("List.ul1"); }
 
-    std::unique_ptr<TForm1> createWindow(const QByteArray &listBytes)
+    std::unique_ptr<MainWindow> createWindow(const QByteArray &listBytes)
     {
         if (!listBytes.isNull()) {
             QFile f(listPath());
             f.open(QIODevice::WriteOnly);
             f.write(listBytes);
         }
-        auto w = std::make_unique<TForm1>(*m_context);
-        w->DoCreate();
+        auto w = std::make_unique<MainWindow>(*m_context);
+        w->initialize();
         return w;
     }
 
-    static QTableView *list(TForm1 *w) { return w->findChild<QTableView *>("ListView1"); }
-    static QAction *action(TForm1 *w, const char *name) { return w->findChild<QAction *>(name); }
+    static QTableView *list(MainWindow *w) { return w->findChild<QTableView *>("reminderView"); }
+    static QAction *action(MainWindow *w, const char *name)
+    {
+        return w->findChild<QAction *>(name);
+    }
 
-    static void selectRow(TForm1 *w, int row)
+    static void selectRow(MainWindow *w, int row)
     {
         list(w)->selectionModel()->select(w->model()->index(row, 0),
                                           QItemSelectionModel::ClearAndSelect |
@@ -78,8 +81,8 @@ private slots:
     {
         m_dir = std::make_unique<QTemporaryDir>();
         m_ini = std::make_unique<ProfileFile>(m_dir->filePath("Vellaro.ini"));
-        m_context = std::make_unique<FormContext>(
-            FormContext{listPath(), m_ini.get(), "vellaro", &m_clock, &m_formats});
+        m_context = std::make_unique<AppContext>(
+            AppContext{listPath(), m_ini.get(), "vellaro", &m_clock, &m_formats});
         m_errors.clear();
         setErrorBoxHandler([this](const QString &text) { m_errors << text; });
     }
@@ -95,7 +98,7 @@ private slots:
                 QString("Cannot open file \"%1\". No such file or directory.").arg(listPath())});
         QCOMPARE(w->model()->rowCount(), 0);
         QCOMPARE(w->statusPanelText(1), QString()); // the creation handler stopped at the load
-        w->ApplicationEvents1Idle();                // the idle update fills the panels anyway
+        w->updateOnIdle();                          // the idle update fills the panels anyway
         QCOMPARE(w->statusPanelText(1), QString("Днес е"));
         QCOMPARE(w->statusPanelText(2), QString("9.12.26 г."));
     }
@@ -110,10 +113,10 @@ private slots:
         for (int c = 0; c < view->model()->columnCount(); ++c)
             headers << view->model()->headerData(c, Qt::Horizontal).toString();
         QCOMPARE(headers, QStringList({"Име:", "Дата:", "Час:", "Осведомяване за:"}));
-        QCOMPARE(action(w.get(), "Action3")->text(), QString("И&зход"));
-        QCOMPARE(action(w.get(), "Action4")->statusTip(),
+        QCOMPARE(action(w.get(), "exitAction")->text(), QString("И&зход"));
+        QCOMPARE(action(w.get(), "editAction")->statusTip(),
                  QString("Редактиране на всички данни за текущия запис"));
-        QVERIFY(!action(w.get(), "Alpha")->icon().isNull());
+        QVERIFY(!action(w.get(), "transparencyAction")->icon().isNull());
     }
 
     void headerClick_sortsAscendingByText()
@@ -125,7 +128,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         const QPoint dateHeader(header->sectionViewportPosition(1) + 5, header->height() / 2);
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, dateHeader);
-        QCOMPARE(w->SortColumn(), 1);
+        QCOMPARE(w->sortColumn(), 1);
         // "c" has no date and sorts first; "10..." precedes "9..." as text.
         QCOMPARE(names(w->model()), QStringList({"c", "a", "b"}));
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, dateHeader);
@@ -135,14 +138,14 @@ private slots:
     void commandsEnabled_followSelection()
     {
         auto w = createWindow("a\r\nb\r\n");
-        w->ApplicationEvents1Idle();
-        QVERIFY(!action(w.get(), "Action2")->isEnabled());
-        QVERIFY(!action(w.get(), "Action4")->isEnabled());
-        QVERIFY(action(w.get(), "Action1")->isEnabled());
+        w->updateOnIdle();
+        QVERIFY(!action(w.get(), "deleteAction")->isEnabled());
+        QVERIFY(!action(w.get(), "editAction")->isEnabled());
+        QVERIFY(action(w.get(), "addAction")->isEnabled());
         selectRow(w.get(), 1);
-        w->ApplicationEvents1Idle();
-        QVERIFY(action(w.get(), "Action2")->isEnabled());
-        QVERIFY(action(w.get(), "Action4")->isEnabled());
+        w->updateOnIdle();
+        QVERIFY(action(w.get(), "deleteAction")->isEnabled());
+        QVERIFY(action(w.get(), "editAction")->isEnabled());
     }
 
     void rightClick_opensContextMenuOnlyWithSelection()
@@ -150,7 +153,7 @@ private slots:
         auto w = createWindow("a\r\nb\r\n");
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-        auto *menu = w->findChild<QMenu *>("ContextPopup");
+        auto *menu = w->findChild<QMenu *>("rowMenu");
         QWidget *viewport = list(w.get())->viewport();
         const QPoint empty(10, viewport->height() - 5);
 
@@ -166,19 +169,19 @@ private slots:
     void rename_resortsAndStartsSaveTimer_deleteDoesNot()
     {
         auto w = createWindow("a\r\nb\r\nc\r\n");
-        auto *timer = w->findChild<QTimer *>("ModifiedTimer");
+        auto *timer = w->findChild<QTimer *>("saveTimer");
         QVERIFY(timer && !timer->isActive());
         QCOMPARE(timer->interval(), 600000);
 
         selectRow(w.get(), 0);
-        w->Action2Execute();
+        w->deleteSelectedReminder();
         QCOMPARE(names(w->model()), QStringList({"b", "c"}));
         QVERIFY(!timer->isActive());
 
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         selectRow(w.get(), 0);
-        w->EditName1Click();
+        w->renameSelectedReminder();
         QVERIFY(timer->isActive());
         auto *editor = list(w.get())->findChild<QLineEdit *>();
         QVERIFY(editor);
@@ -188,7 +191,7 @@ private slots:
         QCOMPARE(w->selectedRow(), 1); // the renamed row stays selected at its new place
 
         // The timed save writes the file and switches itself off.
-        w->ModifiedTimerTimer();
+        w->saveAfterChanges();
         QVERIFY(!timer->isActive());
         QCOMPARE(listfile::load(listPath()), (ReminderEntries{{"c", {}}, {"z", {}}}));
     }
@@ -198,10 +201,10 @@ private slots:
     void timedSave_diskFull_reportedFileKept_nextChangeSaves()
     {
         auto w = createWindow("a\r\nb\r\n");
-        auto *timer = w->findChild<QTimer *>("ModifiedTimer");
+        auto *timer = w->findChild<QTimer *>("saveTimer");
         selectRow(w.get(), 0);
-        w->Action2Execute();
-        w->MarkChanged();
+        w->deleteSelectedReminder();
+        w->scheduleSave();
 
         // Files may not grow past one byte: the write fails half-way (EFBIG, not a signal).
         FileSizeLimit limit(1);
@@ -219,7 +222,7 @@ private slots:
         QCOMPARE(file.readAll(), QByteArray("a\r\nb\r\n"));
         file.close();
 
-        w->MarkChanged();
+        w->scheduleSave();
         QVERIFY(timer->isActive());
         timer->start(0);
         QTRY_COMPARE(listfile::load(listPath()), (ReminderEntries{{"b", {}}}));
@@ -229,32 +232,32 @@ private slots:
     void saveTimer_runningIsNotRestarted()
     {
         auto w = createWindow("a\r\n");
-        auto *timer = w->findChild<QTimer *>("ModifiedTimer");
-        w->MarkChanged();
+        auto *timer = w->findChild<QTimer *>("saveTimer");
+        w->scheduleSave();
         const int before = timer->remainingTime();
         QTest::qWait(30);
-        w->MarkChanged();
+        w->scheduleSave();
         QVERIFY(timer->remainingTime() <= before - 20);
     }
 
     void hint_followsStatusTips()
     {
         auto w = createWindow("");
-        QAction *remove = action(w.get(), "Action2");
+        QAction *remove = action(w.get(), "deleteAction");
         QStatusTipEvent tip(remove->statusTip());
         QCoreApplication::sendEvent(w.get(), &tip);
-        w->FillStatus();
+        w->updateStatusBar();
         QCOMPARE(w->statusPanelText(0), QString("Изтриване на текущия запис"));
         QStatusTipEvent none{QString()};
         QCoreApplication::sendEvent(w.get(), &none);
-        w->FillStatus();
+        w->updateStatusBar();
         QCOMPARE(w->statusPanelText(0), QString());
     }
 
     void destroy_writesListThenSettings()
     {
         auto w = createWindow("b\n\td\na\n");
-        w->DoDestroy();
+        w->saveOnExit();
         QFile f(listPath());
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), QByteArray("a\r\nb\r\n\td\r\n"));
@@ -292,7 +295,7 @@ private slots:
         }
         auto w = createWindow("");
         QCOMPARE(QRect(w->pos(), w->size()), geometry);
-        QCOMPARE(w->AlphaBlendValue(), alpha);
+        QCOMPARE(w->alpha(), alpha);
         QCOMPARE(qRound(w->windowOpacity() * 255), alpha);
     }
 };

@@ -1,4 +1,4 @@
-#include "actionmenubar.h"
+#include "adaptivemenubar.h"
 #include "guard.h"
 #include "mainwindow.h"
 #include "reminderlistmodel.h"
@@ -62,9 +62,9 @@ private:
     FakeSound m_sound;
     LocaleFormats m_formats =
         LocaleFormats::fromLocale(QLocale(QLocale::Bulgarian, QLocale::Bulgaria));
-    std::unique_ptr<FormContext> m_context;
-    std::unique_ptr<TForm1> m_window;
-    TActionMainMenuBar *m_bar = nullptr;
+    std::unique_ptr<AppContext> m_context;
+    std::unique_ptr<MainWindow> m_window;
+    AdaptiveMenuBar *m_bar = nullptr;
 
     TActionPopupMenu *menu(int index) const { return m_bar->popupMenu(index); }
     QAction *entry(int index, const char *command) const
@@ -84,13 +84,13 @@ private:
     // Runs "&Изтриване" from File with the mouse, with a row selected so that it is enabled.
     void runDeleteFromMenu()
     {
-        auto *view = m_window->findChild<QTableView *>("ListView1");
+        auto *view = m_window->findChild<QTableView *>("reminderView");
         view->selectRow(0);
-        m_window->ApplicationEvents1Idle();
+        m_window->updateOnIdle();
         TActionPopupMenu *file = open(kFile);
         QVERIFY(file);
         QTest::mouseClick(file, Qt::LeftButton, {},
-                          file->actionGeometry(entry(kFile, "Action2")).center());
+                          file->actionGeometry(entry(kFile, "deleteAction")).center());
         QTRY_VERIFY(!file->isVisible());
         QTest::qWait(1); // the bar notices it was left once the loop is back
     }
@@ -108,18 +108,18 @@ private slots:
     {
         m_dir = std::make_unique<QTemporaryDir>();
         m_ini = std::make_unique<ProfileFile>(m_dir->filePath("Vellaro.ini"));
-        m_context = std::make_unique<FormContext>(FormContext{
+        m_context = std::make_unique<AppContext>(AppContext{
             m_dir->filePath("List.ul1"), m_ini.get(), "vellaro", &m_clock, &m_formats, &m_sound});
         QFile list(m_context->listPath);
         QVERIFY(list.open(QIODevice::WriteOnly));
         list.write("a\r\nb\r\nc\r\n");
         list.close();
         m_sound.events.clear();
-        m_window = std::make_unique<TForm1>(*m_context);
-        m_window->DoCreate();
+        m_window = std::make_unique<MainWindow>(*m_context);
+        m_window->initialize();
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-        m_bar = m_window->findChild<TActionMainMenuBar *>("ActionMainMenuBar1");
+        m_bar = m_window->findChild<AdaptiveMenuBar *>("menuBar");
         QVERIFY(m_bar);
     }
 
@@ -174,14 +174,14 @@ private slots:
         m_bar->setExpandDelay(how.startsWith("wait") ? 50 : 60000);
         TActionPopupMenu *file = open(kFile);
         QVERIFY(file);
-        QAction *remove = entry(kFile, "Action2");
+        QAction *remove = entry(kFile, "deleteAction");
         if (how == "rowClick") {
             QTest::mouseClick(file, Qt::LeftButton, {},
                               file->actionGeometry(file->expandRow()).center());
         } else if (how == "down") {
             file->setActiveAction(remove);
             QTest::keyClick(file, Qt::Key_Down);
-            QCOMPARE(file->activeAction(), entry(kFile, "Action4")); // on to the next one
+            QCOMPARE(file->activeAction(), entry(kFile, "editAction")); // on to the next one
         } else if (how == "ctrlDown") {
             QTest::keyClick(file, Qt::Key_Down, Qt::ControlModifier);
         } else if (how == "wait") {
@@ -214,9 +214,9 @@ private slots:
 
     void otherWaysToRunCommands_leaveUsageUnchanged()
     {
-        m_window->findChild<QTableView *>("ListView1")->selectRow(0);
-        m_window->findChild<QAction *>("EditDescription1")->trigger(); // the list's context menu
-        m_window->findChild<QAction *>("Action2")->trigger();          // as the tray menu does
+        m_window->findChild<QTableView *>("reminderView")->selectRow(0);
+        m_window->findChild<QAction *>("rowDeleteAction")->trigger(); // the list's context menu
+        m_window->findChild<QAction *>("deleteAction")->trigger();    // as the tray menu does
         QCOMPARE(m_window->model()->rowCount(), 1);
         for (int i = 0; i < m_bar->usage().itemCount(kFile); ++i)
             QCOMPARE(m_bar->usage().itemUsage(kFile, i).UsageCount, 0);
@@ -233,7 +233,7 @@ private slots:
         QVERIFY(options);
         QTest::mouseMove(options, options->actionGeometry(options->entries()[0]).center());
         QTRY_COMPARE(m_window->currentHint(), QString("Процент на прозрачност"));
-        m_window->FillStatus();
+        m_window->updateStatusBar();
         QCOMPARE(m_window->statusPanelText(0), QString("Процент на прозрачност"));
         options->hide();
         QTRY_COMPARE(m_window->currentHint(), QString());

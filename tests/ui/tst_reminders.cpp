@@ -1,9 +1,10 @@
 #include "alarmwindow.h"
 #include "appexit.h"
-#include "entryeditor.h"
+#include "child.h"
 #include "guard.h"
 #include "listfile.h"
 #include "mainwindow.h"
+#include "remindereditor.h"
 #include "reminderlistmodel.h"
 
 #include <QDateEdit>
@@ -70,10 +71,10 @@ class TestReminders : public QObject
     FakeClock m_clock;
     FakeSound m_sound;
     LocaleFormats m_bg = LocaleFormats::fromLocale(QLocale("bg_BG"));
-    std::unique_ptr<FormContext> m_context;
-    std::unique_ptr<TForm1> m_main;
-    std::unique_ptr<TForm3> m_editor;
-    std::unique_ptr<TForm4> m_alarm;
+    std::unique_ptr<AppContext> m_context;
+    std::unique_ptr<MainWindow> m_main;
+    std::unique_ptr<ReminderEditor> m_editor;
+    std::unique_ptr<AlarmWindow> m_alarm;
     QStringList m_errors;
 
     void start(const QByteArray &list)
@@ -82,22 +83,22 @@ class TestReminders : public QObject
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(list);
         f.close();
-        m_main = std::make_unique<TForm1>(*m_context);
-        m_main->DoCreate();
-        m_editor = std::make_unique<TForm3>(*m_context);
-        m_editor->DoCreate();
-        m_alarm = std::make_unique<TForm4>(*m_context);
-        m_alarm->DoCreate();
-        m_main->setEntryEditor(m_editor.get());
+        m_main = std::make_unique<MainWindow>(*m_context);
+        m_main->initialize();
+        m_editor = std::make_unique<ReminderEditor>(*m_context);
+        m_editor->initialize();
+        m_alarm = std::make_unique<AlarmWindow>(*m_context);
+        m_alarm->initialize();
+        m_main->setReminderEditor(m_editor.get());
         m_main->setAlarmWindow(m_alarm.get());
         // The tests drive the check themselves, with the fake clock.
-        m_main->findChild<QTimer *>("Timer1")->stop();
-        m_main->findChild<QTimer *>("StartTimer")->stop();
+        m_main->findChild<QTimer *>("secondTimer")->stop();
+        m_main->findChild<QTimer *>("firstCheckTimer")->stop();
     }
 
     void select(int row)
     {
-        auto *view = m_main->findChild<QTableView *>("ListView1");
+        auto *view = m_main->findChild<QTableView *>("reminderView");
         view->selectionModel()->select(m_main->model()->index(row, 0),
                                        QItemSelectionModel::ClearAndSelect |
                                            QItemSelectionModel::Rows);
@@ -105,8 +106,10 @@ class TestReminders : public QObject
 
     QStringList alarmLabels() const
     {
-        return {m_alarm->Label4->text(), m_alarm->Label5->text(), m_alarm->LabelTime->text(),
-                m_alarm->Label6->text()};
+        return {child<QLabel>(m_alarm.get(), "dateValue")->text(),
+                child<QLabel>(m_alarm.get(), "nameValue")->text(),
+                child<QLabel>(m_alarm.get(), "timeValue")->text(),
+                child<QLabel>(m_alarm.get(), "notesValue")->text()};
     }
 
 private slots:
@@ -114,7 +117,7 @@ private slots:
     {
         m_dir = std::make_unique<QTemporaryDir>();
         m_ini = std::make_unique<ProfileFile>(m_dir->filePath("Vellaro.ini"));
-        m_context = std::make_unique<FormContext>(FormContext{
+        m_context = std::make_unique<AppContext>(AppContext{
             m_dir->filePath("List.ul1"), m_ini.get(), "vellaro", &m_clock, &m_bg, &m_sound});
         m_errors.clear();
         m_clock.current = QDateTime(QDate(2026, 12, 9), QTime(9, 0, 0));
@@ -134,32 +137,33 @@ private slots:
     void add_givesLocaleTexts_atSortedPlace_andKeepsPickers()
     {
         start("m\r\n\t1.1.27 г.\r\n\t8:00:00\r\n\tx\r\n");
-        QCOMPARE(m_editor->DateTime->date(), QDate(2026, 12, 9)); // set once at creation
-        QCOMPARE(m_editor->TimeInput->time(), QTime(17, 11, 29));
+        QCOMPARE(child<QDateEdit>(m_editor.get(), "dateEdit")->date(),
+                 QDate(2026, 12, 9)); // set once at creation
+        QCOMPARE(child<QTimeEdit>(m_editor.get(), "timeEdit")->time(), QTime(17, 11, 29));
         whenShown(m_editor.get(), [this] {
             QCOMPARE(m_editor->windowTitle(), QString("Добавяне на нов запис"));
-            m_editor->EditName->setText("a\tname\r\nwith breaks");
-            m_editor->EditNotes->setText("бележка");
-            m_editor->DateTime->setDate(QDate(2026, 12, 12));
-            m_editor->TimeInput->setTime(QTime(8, 30, 0));
+            child<QLineEdit>(m_editor.get(), "nameEdit")->setText("a\tname\r\nwith breaks");
+            child<QLineEdit>(m_editor.get(), "notesEdit")->setText("бележка");
+            child<QDateEdit>(m_editor.get(), "dateEdit")->setDate(QDate(2026, 12, 12));
+            child<QTimeEdit>(m_editor.get(), "timeEdit")->setTime(QTime(8, 30, 0));
             QTest::keyClick(m_editor.get(), Qt::Key_Return);
         });
-        m_main->Action1Execute();
+        m_main->addReminder();
         const ReminderEntries rows = m_main->model()->entries();
         QCOMPARE(rows.size(), 2);
         QCOMPARE(rows[0].name, QString("a\tname  with breaks"));
         QCOMPARE(rows[0].details, QStringList({"12.12.26 г.", "8:30:00", "бележка"}));
-        QVERIFY(m_main->findChild<QTimer *>("ModifiedTimer")->isActive());
+        QVERIFY(m_main->findChild<QTimer *>("saveTimer")->isActive());
 
         // The second use starts empty but keeps the date and time of the first.
         whenShown(m_editor.get(), [this] {
-            QCOMPARE(m_editor->EditName->text(), QString());
-            QCOMPARE(m_editor->EditNotes->text(), QString());
-            QCOMPARE(m_editor->DateTime->date(), QDate(2026, 12, 12));
-            QCOMPARE(m_editor->TimeInput->time(), QTime(8, 30, 0));
+            QCOMPARE(child<QLineEdit>(m_editor.get(), "nameEdit")->text(), QString());
+            QCOMPARE(child<QLineEdit>(m_editor.get(), "notesEdit")->text(), QString());
+            QCOMPARE(child<QDateEdit>(m_editor.get(), "dateEdit")->date(), QDate(2026, 12, 12));
+            QCOMPARE(child<QTimeEdit>(m_editor.get(), "timeEdit")->time(), QTime(8, 30, 0));
             QTest::keyClick(m_editor.get(), Qt::Key_Escape);
         });
-        m_main->Action1Execute();
+        m_main->addReminder();
         QCOMPARE(m_main->model()->rowCount(), 2);
     }
 
@@ -169,26 +173,27 @@ private slots:
         select(0);
         whenShown(m_editor.get(), [this] {
             QCOMPARE(m_editor->windowTitle(), QString("Редактиране на запис"));
-            QCOMPARE(m_editor->EditName->text(), QString("r"));
-            QCOMPARE(m_editor->DateTime->date(), QDate(2026, 12, 10));
-            QCOMPARE(m_editor->TimeInput->time(), QTime(7, 15, 0));
-            m_editor->EditName->setText("changed");
-            m_editor->BitBtn2->click();
+            QCOMPARE(child<QLineEdit>(m_editor.get(), "nameEdit")->text(), QString("r"));
+            QCOMPARE(child<QDateEdit>(m_editor.get(), "dateEdit")->date(), QDate(2026, 12, 10));
+            QCOMPARE(child<QTimeEdit>(m_editor.get(), "timeEdit")->time(), QTime(7, 15, 0));
+            child<QLineEdit>(m_editor.get(), "nameEdit")->setText("changed");
+            child<QPushButton>(m_editor.get(), "cancelButton")->click();
         });
-        m_main->Edit1Click();
+        m_main->editSelectedReminder();
         QCOMPARE(m_main->model()->entry(0).name, QString("r"));
-        QVERIFY(!m_main->findChild<QTimer *>("ModifiedTimer")->isActive());
-        QCOMPARE(m_editor->TimeInput->time(), QTime(7, 15, 0)); // pickers keep the row's values
+        QVERIFY(!m_main->findChild<QTimer *>("saveTimer")->isActive());
+        QCOMPARE(child<QTimeEdit>(m_editor.get(), "timeEdit")->time(),
+                 QTime(7, 15, 0)); // pickers keep the row's values
 
         whenShown(m_editor.get(), [this] {
-            m_editor->TimeInput->setTime(QTime(7, 16, 0));
-            m_editor->BitBtn1->click();
+            child<QTimeEdit>(m_editor.get(), "timeEdit")->setTime(QTime(7, 16, 0));
+            child<QPushButton>(m_editor.get(), "okButton")->click();
         });
-        m_main->Edit1Click();
+        m_main->editSelectedReminder();
         QCOMPARE(m_main->model()->entry(0).details,
                  QStringList({"10.12.26 г.", "7:16:00", "notes"}));
         QCOMPARE(m_main->selectedRow(), 0);
-        QVERIFY(m_main->findChild<QTimer *>("ModifiedTimer")->isActive());
+        QVERIFY(m_main->findChild<QTimer *>("saveTimer")->isActive());
     }
 
     void edit_badRows_reportAndOpenNoDialog_data()
@@ -209,7 +214,7 @@ private slots:
         QFETCH(QString, error);
         start(list);
         select(0);
-        guarded([this] { m_main->Edit1Click(); });
+        guarded([this] { m_main->editSelectedReminder(); });
         QCOMPARE(m_errors, QStringList{error});
         QVERIFY(!m_editor->isVisible());
         QCOMPARE(m_main->model()->entries(), listfile::parse(list));
@@ -218,7 +223,7 @@ private slots:
     void due_soundsThenShowsWindowWithTexts()
     {
         start("Среща\r\n\t9.12.26 г.\r\n\t9:00:02\r\n\tв офиса\r\n");
-        m_main->CheckForReminder();
+        m_main->checkDueReminders();
         QVERIFY(m_sound.played.isEmpty());
         m_clock.current = m_clock.current.addSecs(2);
         whenShown(m_alarm.get(), [this] {
@@ -226,9 +231,9 @@ private slots:
             QCOMPARE(alarmLabels(), QStringList({"9.12.26 г.", "Среща", "9:00:02", "в офиса"}));
             QTest::keyClick(m_alarm.get(), Qt::Key_Escape); // does nothing
             QVERIFY(m_alarm->isVisible());
-            m_alarm->Button1->click();
+            child<QPushButton>(m_alarm.get(), "closeButton")->click();
         });
-        m_main->CheckForReminder();
+        m_main->checkDueReminders();
         QVERIFY(!m_alarm->isVisible());
         QCOMPARE(m_sound.played, QStringList{QDir::currentPath() + "/alarm.wav"});
         QCOMPARE(m_main->model()->rowCount(), 1); // the entry stays
@@ -239,24 +244,24 @@ private slots:
         start("a\r\n\t9.12.26 г.\r\n\t9:00:01\r\n\tfirst\r\n"
               "b\r\n\t9.12.26 г.\r\n\t9:00:01\r\n\tsecond\r\n"
               "c\r\n\t9.12.26 г.\r\n\t9:00:20\r\n\tthird\r\n");
-        m_main->CheckForReminder();
+        m_main->checkDueReminders();
         m_clock.current = m_clock.current.addSecs(1);
         QStringList shown;
         std::function<void()> closeNext = [&] {
-            shown << m_alarm->Label6->text();
+            shown << child<QLabel>(m_alarm.get(), "notesValue")->text();
             if (shown.size() == 1) {
                 // The user is away for a minute; checks keep running under the open window.
                 for (int i = 0; i < 60; ++i) {
                     m_clock.current = m_clock.current.addSecs(1);
-                    m_main->CheckForReminder();
+                    m_main->checkDueReminders();
                 }
             }
-            m_alarm->Button1->click();
+            child<QPushButton>(m_alarm.get(), "closeButton")->click();
             if (shown.size() < 3)
                 QTimer::singleShot(0, m_alarm.get(), [&] { whenShown(m_alarm.get(), closeNext); });
         };
         whenShown(m_alarm.get(), closeNext);
-        m_main->CheckForReminder();
+        m_main->checkDueReminders();
         QCOMPARE(shown, QStringList({"first", "second", "third"}));
         QCOMPARE(m_sound.played.size(), 3);
         QVERIFY(m_errors.isEmpty());
@@ -266,10 +271,10 @@ private slots:
     {
         // Exiting sets a flag for the rest of this process, so this test runs last.
         start("a\r\n\t9.12.26 г.\r\n\t9:00:01\r\n\tn\r\n");
-        m_main->CheckForReminder();
+        m_main->checkDueReminders();
         m_clock.current = m_clock.current.addSecs(1);
         m_sound.duringSound = [] { requestApplicationExit(); };
-        m_main->CheckForReminder();
+        m_main->checkDueReminders();
         QVERIFY(!m_alarm->isVisible());
         QCOMPARE(m_sound.played.size(), 1);
     }

@@ -1,14 +1,19 @@
 #include "autostart.h"
 #include "error.h"
-#include "faketrayshell.h"
+#include "faketrayarea.h"
 #include "guard.h"
 #include "mainwindow.h"
-#include "notifyicon.h"
+#include "remindereditor.h"
+#include "reminderlistmodel.h"
+#include "trayicon.h"
 
 #include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 using namespace vellaro;
 
@@ -58,28 +63,26 @@ private:
     FakeClock m_clock;
     LocaleFormats m_formats =
         LocaleFormats::fromLocale(QLocale(QLocale::Bulgarian, QLocale::Bulgaria));
-    QStringList m_shellLog;
-    std::unique_ptr<FakeTrayShell> m_shell;
+    FakeTrayArea m_area;
     FakeAutostart m_autostart;
-    std::unique_ptr<FormContext> m_context;
+    std::unique_ptr<AppContext> m_context;
     QStringList m_errors;
 
-    std::unique_ptr<TForm1> createWindow(bool withList = true)
+    std::unique_ptr<MainWindow> createWindow(bool withList = true)
     {
         if (withList) {
             QFile f(m_context->listPath);
             f.open(QIODevice::WriteOnly);
         }
-        auto w = std::make_unique<TForm1>(*m_context);
-        w->DoCreate();
+        auto w = std::make_unique<MainWindow>(*m_context);
+        w->initialize();
         return w;
     }
 
-    static TPopupMenu *trayPopup(TForm1 *w) { return w->findChild<TPopupMenu *>("TrayPopup"); }
-    static TNotifyIcon *notifyIcon(TForm1 *w) { return w->findChild<TNotifyIcon *>("NotifyIcon1"); }
-    static QAction *item(TForm1 *w, const char *name)
+    static QMenu *trayMenu(MainWindow *w) { return w->findChild<QMenu *>("trayMenu"); }
+    static QAction *item(MainWindow *w, const char *name)
     {
-        return trayPopup(w)->findChild<QAction *>(name);
+        return trayMenu(w)->findChild<QAction *>(name);
     }
 
 private slots:
@@ -87,12 +90,12 @@ private slots:
     {
         m_dir = std::make_unique<QTemporaryDir>();
         m_ini = std::make_unique<ProfileFile>(m_dir->filePath("Vellaro.ini"));
-        m_shellLog.clear();
-        m_shell = std::make_unique<FakeTrayShell>(&m_shellLog);
+        m_area.available = true;
+        m_area.shown = false;
         m_autostart = FakeAutostart();
-        m_context = std::make_unique<FormContext>(
-            FormContext{m_dir->filePath("List.ul1"), m_ini.get(), "vellaro", &m_clock, &m_formats});
-        m_context->trayShell = m_shell.get();
+        m_context = std::make_unique<AppContext>(
+            AppContext{m_dir->filePath("List.ul1"), m_ini.get(), "vellaro", &m_clock, &m_formats});
+        m_context->trayArea = &m_area;
         m_context->autostart = &m_autostart;
         m_errors.clear();
         setErrorBoxHandler([this](const QString &text) { m_errors << text; });
@@ -100,99 +103,113 @@ private slots:
 
     void cleanup() { setErrorBoxHandler({}); }
 
-    void trayMenu_itemsCaptionsAndFlags()
+    void trayMenu_itemsInOrder_defaultItemFirst_dockedHiddenAtStart()
     {
         auto w = createWindow();
-        TPopupMenu *menu = trayPopup(w.get());
-        QVERIFY(menu);
-        QVERIFY(menu->AutoPopup());
+        QMenu *menu = trayMenu(w.get());
         QStringList rows;
-        for (QAction *a : menu->actions())
-            rows << a->objectName() + "|" + (a->isSeparator() ? "-" : a->text());
-        QCOMPARE(rows,
-                 (QStringList{"ShowHide|Показване / Скриване", "N3|-",
-                              "New|Добавяне на нов запис ...", "N9|-", "AboutProg|За програмата",
-                              "Autostart|Стартиране с ОС", "N6|-", "Exit|Изход"}));
-        QCOMPARE(menu->DefaultItem(), item(w.get(), "ShowHide"));
-        for (QAction *a : menu->actions())
+        for (QAction *a : menu->actions()) {
+            rows << (a->isSeparator() ? "-" : a->text());
             QVERIFY(a->icon().isNull());
-    }
+        }
+        QCOMPARE(rows, (QStringList{"Показване / Скриване", "-", "Добавяне на нов запис ...", "-",
+                                    "За програмата", "Стартиране с ОС", "-", "Изход"}));
+        QCOMPARE(menu->defaultAction(), item(w.get(), "trayShowHide"));
 
-    void notifyIcon_storedValuesAndStartHidden()
-    {
-        auto w = createWindow();
-        TNotifyIcon *icon = notifyIcon(w.get());
-        QVERIFY(icon);
-        QCOMPARE(icon->PopupMenu(), trayPopup(w.get()));
-        QVERIFY(icon->IconList());
-        QCOMPARE(icon->IconList()->Count(), 8);
-        QCOMPARE(icon->CycleInterval(), 400u);
-        QVERIFY(!icon->CycleIcons());
-        QVERIFY(icon->StartMinimized() && icon->MinimizeToTray() && !icon->LeftPopup());
-
-        // The icon is in the area, with its tip and picture, before anything else shows.
-        QVERIFY(m_shell->shown);
-        QCOMPARE(m_shell->current.szTip, QString("Vellaro Версия: 2.0"));
-        QVERIFY(!m_shell->current.hIcon.isNull());
+        // The icon is in the area with its tip, picture and menu before anything else shows.
+        QVERIFY(m_area.shown);
+        QCOMPARE(m_area.tip, QString("Vellaro Версия: 2.0"));
+        QVERIFY(!m_area.icon.isNull());
+        QCOMPARE(m_area.menu.data(), menu);
         w->showAtStart();
         QVERIFY(!w->isVisible());
+        w.reset();
+        QVERIFY(!m_area.shown);
+    }
+
+    void tip_cutAfter63Characters_data()
+    {
+        QTest::addColumn<QString>("hint");
+        QTest::addColumn<QString>("tip");
+        const QString x63(63, u'x');
+        QTest::newRow("short") << "Vellaro"
+                               << "Vellaro";
+        QTest::newRow("63") << x63 << x63;
+        QTest::newRow("64") << x63 + "y" << x63;
+        // A character outside the basic plane is one character, never cut in two.
+        const QString clef = QString::fromUtf16(u"\U0001D11E");
+        QTest::newRow("pairs") << QString(62, u'x') + clef + clef << QString(62, u'x') + clef;
+    }
+
+    void tip_cutAfter63Characters()
+    {
+        QFETCH(QString, hint);
+        QFETCH(QString, tip);
+        QCOMPARE(TrayIcon::tipText(hint), tip);
     }
 
     void noArea_theWindowShowsAtStartAndWhenTheAreaGoes()
     {
-        m_shell->areaAvailable = false;
+        m_area.available = false;
         auto w = createWindow();
         w->showAtStart();
         QVERIFY(w->isVisible());
 
-        m_shell->areaAvailable = true;
+        m_area.available = true;
         auto hidden = createWindow();
         hidden->showAtStart();
         QVERIFY(!hidden->isVisible());
-        m_shell->setAreaAvailable(false);
+        m_area.setAvailable(false);
         QVERIFY(hidden->isVisible());
     }
 
-    void iconClick_togglesAndDoubleClickLeavesTheWindowAsItWas()
+    void activations_clickTogglesDoubleClickLeavesTheWindowAsItWas()
     {
         auto w = createWindow();
-        m_shellLog.clear();
-        m_shell->send(WM_LBUTTONDOWN);
-        m_shell->send(WM_LBUTTONUP);
+        m_area.click(QSystemTrayIcon::Trigger);
         QVERIFY(w->isVisible());
-        QCOMPARE(m_shellLog, QStringList{"foreground TForm1"});
-        m_shell->send(WM_LBUTTONDOWN);
-        m_shell->send(WM_LBUTTONUP);
+        m_area.click(QSystemTrayIcon::Trigger);
         QVERIFY(!w->isVisible());
-
         for (bool visible : {false, true}) {
-            for (quint32 m : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP})
-                m_shell->send(m);
+            m_area.doubleClick();
             QCOMPARE(w->isVisible(), visible);
-            if (!visible)
-                w->show();
+            w->setVisible(!visible);
         }
+        // The middle button and the menu button leave the window alone.
+        m_area.click(QSystemTrayIcon::MiddleClick);
+        m_area.click(QSystemTrayIcon::Context);
+        QVERIFY(!w->isVisible());
+        item(w.get(), "trayShowHide")->trigger();
+        QVERIFY(w->isVisible());
+        item(w.get(), "trayShowHide")->trigger();
+        QVERIFY(!w->isVisible());
     }
 
-    void showHideItem_togglesAndBringsTheWindowForward()
+    void minimise_hidesToTheAreaOnlyWhileThereIsOne()
     {
-        auto w = createWindow();
-        m_shellLog.clear();
-        item(w.get(), "ShowHide")->trigger();
-        QVERIFY(w->isVisible());
-        QCOMPARE(m_shellLog, QStringList{"foreground TForm1"});
-        item(w.get(), "ShowHide")->trigger();
-        QVERIFY(!w->isVisible());
-        QCOMPARE(m_shellLog.size(), 1);
+        for (bool available : {true, false}) {
+            m_area.available = available;
+            auto w = createWindow();
+            w->show();
+            m_area.shown = false;
+            w->setWindowState(Qt::WindowMinimized);
+            QCOMPARE(w->isVisible(), !available);
+            QCOMPARE(m_area.shown, available); // and the icon is back in the area
+            if (available) {
+                m_area.click(QSystemTrayIcon::Trigger);
+                QVERIFY(w->isVisible());
+                QVERIFY(!(w->windowState() & Qt::WindowMinimized));
+            }
+        }
     }
 
     void items_runTheWindowsCommands_data()
     {
         QTest::addColumn<QByteArray>("item");
         QTest::addColumn<QByteArray>("action");
-        QTest::newRow("add") << QByteArray("New") << QByteArray("Action1");
-        QTest::newRow("about") << QByteArray("AboutProg") << QByteArray("aAbout");
-        QTest::newRow("exit") << QByteArray("Exit") << QByteArray("Action3");
+        QTest::newRow("add") << QByteArray("trayAdd") << QByteArray("addAction");
+        QTest::newRow("about") << QByteArray("trayAbout") << QByteArray("aboutAction");
+        QTest::newRow("exit") << QByteArray("trayExit") << QByteArray("exitAction");
     }
 
     void items_runTheWindowsCommands()
@@ -209,7 +226,35 @@ private slots:
         QCOMPARE(triggered.size(), 1);
     }
 
-    void autostartRead_data()
+    // A desktop that draws the menu itself keeps it working while the editor is open: asking
+    // for the editor again only brings it forward, and what the user typed is what is added.
+    void addWhileTheEditorIsOpen_bringsItForwardAndKeepsWhatWasTyped()
+    {
+        auto w = createWindow();
+        ReminderEditor editor(*m_context);
+        editor.initialize();
+        w->setReminderEditor(&editor);
+        bool stillTyped = false;
+        int openDialogs = 0;
+        QTimer::singleShot(0, &editor, [&] {
+            editor.findChild<QLineEdit *>("nameEdit")->setText("Probe");
+            item(w.get(), "trayAdd")->trigger();
+            stillTyped = editor.findChild<QLineEdit *>("nameEdit")->text() == "Probe";
+            const QWidgetList windows = QApplication::topLevelWidgets();
+            openDialogs = int(std::count_if(windows.begin(), windows.end(), [](QWidget *t) {
+                return t->isVisible() && t->isModal();
+            }));
+            editor.findChild<QPushButton *>("okButton")->click();
+        });
+        item(w.get(), "trayAdd")->trigger();
+        QVERIFY(stillTyped);
+        QCOMPARE(openDialogs, 1);
+        QCOMPARE(w->model()->rowCount(), 1);
+        QCOMPARE(w->model()->entry(0).name, QString("Probe"));
+        QVERIFY(!editor.isVisible());
+    }
+
+    void startWithSession_read_data()
     {
         QTest::addColumn<bool>("open");
         QTest::addColumn<bool>("exists");
@@ -221,7 +266,7 @@ private slots:
         QTest::newRow("list failed first: design mark") << true << false << false << true;
     }
 
-    void autostartRead()
+    void startWithSession_read()
     {
         QFETCH(bool, open);
         QFETCH(bool, exists);
@@ -230,14 +275,14 @@ private slots:
         m_autostart.open = open;
         m_autostart.exists = exists;
         auto w = createWindow(withList);
-        QCOMPARE(item(w.get(), "Autostart")->isChecked(), checked);
+        QCOMPARE(item(w.get(), "trayStartWithSession")->isChecked(), checked);
         QCOMPARE(m_errors.size(), withList ? 0 : 1);
     }
 
-    void autostartClick_followsTheStoreNotTheMark()
+    void startWithSession_clickFollowsTheStoreNotTheMark()
     {
         auto w = createWindow(false); // first run: mark checked, value absent
-        QAction *autostart = item(w.get(), "Autostart");
+        QAction *autostart = item(w.get(), "trayStartWithSession");
         QVERIFY(autostart->isChecked());
         autostart->trigger();
         QVERIFY(!autostart->isChecked());
@@ -248,11 +293,11 @@ private slots:
         QVERIFY(!m_autostart.exists);
     }
 
-    void autostartClick_storeThatDoesNotOpenOnlyFlipsTheMark()
+    void startWithSession_storeThatDoesNotOpenOnlyFlipsTheMark()
     {
         m_autostart.open = false;
         auto w = createWindow();
-        QAction *autostart = item(w.get(), "Autostart");
+        QAction *autostart = item(w.get(), "trayStartWithSession");
         autostart->trigger();
         autostart->trigger();
         autostart->trigger();
@@ -261,11 +306,11 @@ private slots:
         QVERIFY(m_errors.isEmpty());
     }
 
-    void autostartClick_refusedWriteIsReportedAndTheMarkStaysFlipped()
+    void startWithSession_refusedWriteIsReportedAndTheMarkStaysFlipped()
     {
         m_autostart.refuseWrite = true;
         auto w = createWindow();
-        QAction *autostart = item(w.get(), "Autostart");
+        QAction *autostart = item(w.get(), "trayStartWithSession");
         QVERIFY(!autostart->isChecked());
         autostart->trigger();
         QVERIFY(autostart->isChecked());

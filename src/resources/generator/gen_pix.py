@@ -49,7 +49,7 @@ for i, fr in enumerate(fig):
     bg = "C" if i < 6 else "Y"
     rows.append(".G" + fr.replace(".", bg) + "G.")
 rows += [".G" + "G" * 12 + "G.", "." * 16]
-write("imagelist1_2.svg", rows,
+write("command_2.svg", rows,
       {"G": "#404040", "C": "#00e0ff", "Y": "#ffe000", "#": "#000000"}, "Exit")
 
 # --- two people (About) -----------------------------------------------------
@@ -74,7 +74,7 @@ for (x, y), c in back.items():
     near = any((x + dx, y + dy) in front for dx in (-1, 0, 1) for dy in (-1, 0, 1))
     grid[y][x] = "." if near else c
 for (x, y), c in front.items(): grid[y][x] = c
-write("imagelist1_4.svg", ["".join(r) for r in grid],
+write("command_4.svg", ["".join(r) for r in grid],
       {'D': '#1c2a4a', 'd': '#34466e', 'h': '#5a6c98', 'L': '#dfe8f8', 'c': ('#1c2a4a', '0.45')}, "About")
 print("\n".join("".join(r) for r in grid))
 
@@ -96,7 +96,7 @@ NNBYYyKKKKKKKBNN
 NN..KYYYYYYyK.NN
 .....KKKKKKK....
 ................""".split("\n")
-write("imagelist1_3.svg", hs,
+write("command_3.svg", hs,
       {'N': '#000080', 'B': '#2c2cb0', 'O': '#9a9a1e', 'o': '#55550a', 'L': '#c4c450',
        'Y': '#ffdc28', 'y': '#d8aa00', 'W': '#fff4a0', 'K': '#3c3000'}, "Contact")
 
@@ -118,7 +118,7 @@ pen = """\
 .KRK............
 .KK..KK...KK....
 .......KKK..KKK.""".split("\n")
-write("imagelist1_5.svg", pen,
+write("command_5.svg", pen,
       {'P': '#f08a8a', 'g': '#a8a8a8', 'W': '#fff08a', 'Y': '#ffd200', 'y': '#d0a000',
        'w': '#f2d2a0', 'R': '#e00000', 'K': '#000000'}, "Edit")
 
@@ -134,7 +134,7 @@ rows = []
 for y in range(16):
     rows.append("".join(kb_cell(x, y + x // 4) for x in range(16)))
 print("\n".join(rows))
-write("imagelist1_6.svg", rows,
+write("command_6.svg", rows,
       {'t': '#e6e6e6', 's': '#8c8c8c', 'k': '#505050', 'K': '#282828'}, "Keyboard")
 
 # --- cogwheels
@@ -169,5 +169,5 @@ for y, r in enumerate(big):
     for x, c in enumerate(r):
         if c != ".": grid[y][x] = c
         elif 2 <= x <= 9 and 2 <= y <= 9: grid[y][x] = "."   # the axle hole
-write("imagelist1_7.svg", ["".join(r) for r in grid],
+write("command_7.svg", ["".join(r) for r in grid],
       {'h': '#dcdcdc', 'm': '#b4b4b4', 'd': '#8c8c8c', 'K': '#3a3a3a'}, "Transparency")

@@ -20,13 +20,13 @@ def poly(pts):
     return "M" + " L".join(f"{f(x)},{f(y)}" for x, y in pts) + " Z"
 
 # 0: add
-write("imagelist1_0.svg",
+write("command_0.svg",
   '  <path d="M5.5,1.5 H10.5 V5.5 H14.5 V10.5 H10.5 V14.5 H5.5 V10.5 H1.5 V5.5 H5.5 Z"\n'
   '        fill="#ffffff" stroke="#000000" stroke-width="1" stroke-linejoin="miter"/>\n',
   "Add")
 
 # 1: delete
-write("imagelist1_1.svg",
+write("command_1.svg",
   '  <rect x="1.5" y="5.5" width="13" height="5" fill="#ffffff" stroke="#000000" stroke-width="1"/>\n',
   "Delete")
 

@@ -1,9 +1,7 @@
-#include "baseform.h"
+#include "persistentwindow.h"
 
 #include "guard.h"
 
-#include <QCloseEvent>
-#include <QEventLoop>
 #include <QGuiApplication>
 #include <QPointer>
 #include <QScreen>
@@ -18,9 +16,9 @@ const QString kWidth = QStringLiteral("Width");
 const QString kHeight = QStringLiteral("Height");
 const QString kAlphaBlend = QStringLiteral("AlphaBlend");
 
-QList<TBaseForm *> &registry()
+QList<PersistentWindow *> &registry()
 {
-    static QList<TBaseForm *> forms;
+    static QList<PersistentWindow *> forms;
     return forms;
 }
 
@@ -33,41 +31,41 @@ QFont windowFont()
 
 } // namespace
 
-TBaseForm::TBaseForm(FormContext &context, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_context(context)
+PersistentWindow::PersistentWindow(AppContext &context, QWidget *parent)
+    : QDialog(parent, Qt::Window), m_context(context)
 {
     setFont(windowFont());
     registry().append(this);
 }
 
-TBaseForm::~TBaseForm()
+PersistentWindow::~PersistentWindow()
 {
     registry().removeOne(this);
 }
 
-const QList<TBaseForm *> &TBaseForm::liveForms()
+const QList<PersistentWindow *> &PersistentWindow::liveWindows()
 {
     return registry();
 }
 
-void TBaseForm::DoCreate()
+void PersistentWindow::initialize()
 {
-    guarded([this] { FormCreate(); });
+    guarded([this] { prepare(); });
     guarded([this] { restoreSettings(); });
 }
 
-void TBaseForm::DoDestroy()
+void PersistentWindow::saveOnExit()
 {
     storeSettings();
 }
 
-void TBaseForm::setAlphaBlendValue(int alpha)
+void PersistentWindow::setAlpha(int alpha)
 {
-    m_alphaBlendValue = alpha & 0xFF;
-    setWindowOpacity(m_alphaBlendValue / 255.0);
+    m_alpha = alpha & 0xFF;
+    setWindowOpacity(m_alpha / 255.0);
 }
 
-void TBaseForm::setDesignBounds(int left, int top, int width, int height)
+void PersistentWindow::setDesignBounds(int left, int top, int width, int height)
 {
     move(left, top);
     if (m_fixedBorder)
@@ -76,14 +74,14 @@ void TBaseForm::setDesignBounds(int left, int top, int width, int height)
         resize(width, height);
 }
 
-void TBaseForm::setFixedBorder(bool fixed)
+void PersistentWindow::setFixedBorder(bool fixed)
 {
     m_fixedBorder = fixed;
     if (fixed)
         setFixedSize(size());
 }
 
-void TBaseForm::restoreSettings()
+void PersistentWindow::restoreSettings()
 {
     const ProfileFile &ini = *m_context.settings;
     const QString section = windowTitle();
@@ -108,10 +106,10 @@ void TBaseForm::restoreSettings()
     else
         resize(width, height);
 
-    setAlphaBlendValue(ini.readInteger(m_context.opacitySection, kAlphaBlend, m_alphaBlendValue));
+    setAlpha(ini.readInteger(m_context.opacitySection, kAlphaBlend, m_alpha));
 }
 
-void TBaseForm::storeSettings()
+void PersistentWindow::storeSettings()
 {
     ProfileFile &ini = *m_context.settings;
     const QString section = windowTitle();
@@ -119,43 +117,12 @@ void TBaseForm::storeSettings()
     ini.writeInteger(section, kLeft, x());
     ini.writeInteger(section, kWidth, width());
     ini.writeInteger(section, kHeight, height());
-    ini.writeInteger(m_context.opacitySection, kAlphaBlend, m_alphaBlendValue);
+    ini.writeInteger(m_context.opacitySection, kAlphaBlend, m_alpha);
 }
 
-int TBaseForm::showModal()
+void PersistentWindow::keyPressEvent(QKeyEvent *event)
 {
-    QEventLoop loop;
-    m_modalLoop = &loop;
-    m_modalResult = mrNone;
-    QPointer<TBaseForm> self(this);
-    setWindowModality(Qt::ApplicationModal);
-    show();
-    raise();
-    activateWindow();
-    loop.exec(QEventLoop::DialogExec);
-    if (!self)
-        return mrCancel;
-    m_modalLoop = nullptr;
-    hide();
-    setWindowModality(Qt::NonModal);
-    return m_modalResult;
-}
-
-void TBaseForm::setModalResult(int result)
-{
-    m_modalResult = result;
-    if (m_modalLoop && result != mrNone)
-        m_modalLoop->quit();
-}
-
-void TBaseForm::closeEvent(QCloseEvent *event)
-{
-    if (m_modalLoop) {
-        if (m_modalResult == mrNone)
-            m_modalResult = mrCancel;
-        m_modalLoop->quit();
-    }
-    QWidget::closeEvent(event);
+    QWidget::keyPressEvent(event);
 }
 
 } // namespace vellaro

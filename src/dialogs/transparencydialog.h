@@ -1,10 +1,8 @@
 #pragma once
 
-#include "baseform.h"
+#include "persistentwindow.h"
 
 class QComboBox;
-class QFrame;
-class QLabel;
 class QPushButton;
 
 namespace vellaro {
@@ -12,27 +10,22 @@ namespace vellaro {
 // Asks for the transparency percentage of every window. It is run modally and confirmed with
 // its one button (or Enter); closing it any other way changes nothing. The text keeps what the
 // user chose or typed from one use to the next.
-class TOpacitySetForm final : public TBaseForm
+class TransparencyDialog final : public PersistentWindow
 {
     Q_OBJECT
 
 public:
-    explicit TOpacitySetForm(FormContext &context, QWidget *parent = nullptr);
+    explicit TransparencyDialog(AppContext &context, QWidget *parent = nullptr);
 
     QString percentText() const;
-
-    void Button1Click();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    QFrame *Panel1 = nullptr;
-    QLabel *Label1 = nullptr;
-    QComboBox *pCombo = nullptr;
-    QLabel *Label2 = nullptr;
-    QPushButton *Button1 = nullptr;
+    QComboBox *m_percentCombo = nullptr;
+    QPushButton *m_okButton = nullptr;
 };
 
 } // namespace vellaro

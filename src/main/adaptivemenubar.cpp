@@ -1,4 +1,4 @@
-#include "actionmenubar.h"
+#include "adaptivemenubar.h"
 
 #include "guard.h"
 #include "sound.h"
@@ -144,11 +144,11 @@ void copyCommand(QAction *entry, const QAction *command, const QString &ownCapti
 
 // ---- TActionPopupMenu --------------------------------------------------------------------------
 
-TActionPopupMenu::TActionPopupMenu(TActionMainMenuBar *bar, int index, const QString &title)
+TActionPopupMenu::TActionPopupMenu(AdaptiveMenuBar *bar, int index, const QString &title)
     : QMenu(title, bar), m_bar(bar), m_index(index)
 {
     m_expandRow = new QAction(this);
-    setObjectName(QStringLiteral("ActionMainMenuBar1Menu%1").arg(index));
+    setObjectName(QStringLiteral("menuBarMenu%1").arg(index));
     setStyle(bar->style());
     setFont(bar->font());
     setWindowFlag(Qt::NoDropShadowWindowHint);
@@ -385,11 +385,11 @@ void TActionPopupMenu::paintExpandRow(QPainter &p, const QRect &r, bool highligh
     }
 }
 
-// ---- TActionMainMenuBar ------------------------------------------------------------------------
+// ---- AdaptiveMenuBar ------------------------------------------------------------------------
 
-TActionMainMenuBar::TActionMainMenuBar(const MenuBarDefinition &stored,
-                                       const QHash<QString, QAction *> &actions, Sound *sound,
-                                       QWidget *parent)
+AdaptiveMenuBar::AdaptiveMenuBar(const MenuBarDefinition &stored,
+                                 const QHash<QString, QAction *> &actions, Sound *sound,
+                                 QWidget *parent)
     : QMenuBar(parent), m_usage(stored), m_sound(sound), m_expandTimer(new QTimer(this))
 {
     setNativeMenuBar(false);
@@ -401,7 +401,7 @@ TActionMainMenuBar::TActionMainMenuBar(const MenuBarDefinition &stored,
 
     m_expandTimer->setSingleShot(true);
     connect(m_expandTimer, &QTimer::timeout, this,
-            guardedSlot(this, &TActionMainMenuBar::expandTimerTimeout));
+            guardedSlot(this, &AdaptiveMenuBar::expandTimerTimeout));
 
     for (int m = 0; m < int(stored.menus.size()); ++m) {
         const MenuDefinition &definition = stored.menus[m];
@@ -439,11 +439,11 @@ TActionMainMenuBar::TActionMainMenuBar(const MenuBarDefinition &stored,
         connect(menu, &QMenu::aboutToShow, this,
                 [this, menu] { guarded([&] { menuAboutToShow(menu); }); });
         connect(menu, &QMenu::aboutToHide, this,
-                guardedSlot(this, &TActionMainMenuBar::menuAboutToHide));
+                guardedSlot(this, &AdaptiveMenuBar::menuAboutToHide));
     }
 }
 
-TActionMainMenuBar::~TActionMainMenuBar()
+AdaptiveMenuBar::~AdaptiveMenuBar()
 {
     // The menus report their highlight to the bar until they are gone, so they go first.
     std::vector<TActionPopupMenu *> menus;
@@ -452,26 +452,26 @@ TActionMainMenuBar::~TActionMainMenuBar()
         delete menu;
 }
 
-QColor TActionMainMenuBar::usedColumnColour() const
+QColor AdaptiveMenuBar::usedColumnColour() const
 {
     return palette().color(QPalette::Active, QPalette::Button);
 }
 
-QColor TActionMainMenuBar::unusedColumnColour() const
+QColor AdaptiveMenuBar::unusedColumnColour() const
 {
     const QColor face = usedColumnColour();
     const RgbColour unused = unusedItemColour({face.red(), face.green(), face.blue()});
     return QColor(unused.red, unused.green, unused.blue);
 }
 
-TActionPopupMenu *TActionMainMenuBar::openMenu() const
+TActionPopupMenu *AdaptiveMenuBar::openMenu() const
 {
     const auto it = std::find_if(m_menus.begin(), m_menus.end(),
                                  [](TActionPopupMenu *m) { return m->isVisible(); });
     return it == m_menus.end() ? nullptr : *it;
 }
 
-void TActionMainMenuBar::menuAboutToShow(TActionPopupMenu *menu)
+void AdaptiveMenuBar::menuAboutToShow(TActionPopupMenu *menu)
 {
     if (!m_visitActive) {
         // Entering the bar: menus open collapsed again and the highlight starts afresh.
@@ -489,29 +489,29 @@ void TActionMainMenuBar::menuAboutToShow(TActionPopupMenu *menu)
         m_expandTimer->stop();
 }
 
-void TActionMainMenuBar::menuAboutToHide()
+void AdaptiveMenuBar::menuAboutToHide()
 {
     m_expandTimer->stop();
     // Moving from one menu to the next hides one and shows the other; only when none follows
     // has the bar been left.
-    QTimer::singleShot(0, this, guardedSlot(this, &TActionMainMenuBar::checkVisitEnded));
+    QTimer::singleShot(0, this, guardedSlot(this, &AdaptiveMenuBar::checkVisitEnded));
 }
 
-void TActionMainMenuBar::focusOutEvent(QFocusEvent *event)
+void AdaptiveMenuBar::focusOutEvent(QFocusEvent *event)
 {
     QMenuBar::focusOutEvent(event);
     if (event->reason() != Qt::PopupFocusReason)
-        QTimer::singleShot(0, this, guardedSlot(this, &TActionMainMenuBar::checkVisitEnded));
+        QTimer::singleShot(0, this, guardedSlot(this, &AdaptiveMenuBar::checkVisitEnded));
 }
 
-void TActionMainMenuBar::checkVisitEnded()
+void AdaptiveMenuBar::checkVisitEnded()
 {
     // Keyboard navigation of the bar keeps the focus on it between its menus.
     if (!openMenu() && !hasFocus())
         m_visitActive = false;
 }
 
-void TActionMainMenuBar::highlightMoved(TActionPopupMenu *menu, QAction *action)
+void AdaptiveMenuBar::highlightMoved(TActionPopupMenu *menu, QAction *action)
 {
     sendHint(this, action ? action->statusTip() : QString());
     if (!action)
@@ -522,7 +522,7 @@ void TActionMainMenuBar::highlightMoved(TActionPopupMenu *menu, QAction *action)
         m_expandTimer->start(m_expandDelayMs);
 }
 
-void TActionMainMenuBar::expand(TActionPopupMenu *menu)
+void AdaptiveMenuBar::expand(TActionPopupMenu *menu)
 {
     if (!menu->isCollapsed())
         return;
@@ -531,7 +531,7 @@ void TActionMainMenuBar::expand(TActionPopupMenu *menu)
     menu->showAll();
 }
 
-void TActionMainMenuBar::expandTimerTimeout()
+void AdaptiveMenuBar::expandTimerTimeout()
 {
     TActionPopupMenu *menu = openMenu();
     if (!menu || !menu->isCollapsed())
@@ -543,7 +543,7 @@ void TActionMainMenuBar::expandTimerTimeout()
         expand(menu);
 }
 
-void TActionMainMenuBar::runEntry(int menu, int item, QAction *command)
+void AdaptiveMenuBar::runEntry(int menu, int item, QAction *command)
 {
     m_usage.recordExecution(menu, item);
     if (m_sound)
@@ -552,7 +552,7 @@ void TActionMainMenuBar::runEntry(int menu, int item, QAction *command)
         command->trigger();
 }
 
-void TActionMainMenuBar::paintEvent(QPaintEvent *)
+void AdaptiveMenuBar::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     const QColor face = usedColumnColour();

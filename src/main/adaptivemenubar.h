@@ -14,7 +14,7 @@ class QTimer;
 namespace vellaro {
 
 class Sound;
-class TActionMainMenuBar;
+class AdaptiveMenuBar;
 
 // One menu of the bar. Its entries are the bar's own items for the window's commands, so hiding
 // an entry here never hides the command in the context or tray menu.
@@ -23,7 +23,7 @@ class TActionPopupMenu final : public QMenu
     Q_OBJECT
 
 public:
-    TActionPopupMenu(TActionMainMenuBar *bar, int index, const QString &title);
+    TActionPopupMenu(AdaptiveMenuBar *bar, int index, const QString &title);
 
     int index() const { return m_index; }
     // The entries in their order, separators included; the expand row is not one of them.
@@ -55,7 +55,7 @@ private:
     void paintExpandRow(QPainter &p, const QRect &rect, bool highlighted);
     bool entryInUse(QAction *action) const;
 
-    TActionMainMenuBar *m_bar;
+    AdaptiveMenuBar *m_bar;
     int m_index;
     std::vector<QAction *> m_entries;
     QAction *m_expandRow = nullptr;
@@ -69,7 +69,7 @@ private:
 // clicked, on Down past the last entry or Ctrl+Down, or by itself after a short rest. Once a
 // menu has been expanded, every menu opened before the bar is left opens whole. Only commands
 // run from the bar count as used; the count starts over with every run.
-class TActionMainMenuBar final : public QMenuBar
+class AdaptiveMenuBar final : public QMenuBar
 {
     Q_OBJECT
 
@@ -77,9 +77,9 @@ public:
     static constexpr int kDefaultExpandDelayMs = 4000;
 
     // The commands are looked up by the names the definition uses; sound may be null.
-    TActionMainMenuBar(const MenuBarDefinition &stored, const QHash<QString, QAction *> &actions,
-                       Sound *sound, QWidget *parent = nullptr);
-    ~TActionMainMenuBar() override;
+    AdaptiveMenuBar(const MenuBarDefinition &stored, const QHash<QString, QAction *> &actions,
+                    Sound *sound, QWidget *parent = nullptr);
+    ~AdaptiveMenuBar() override;
 
     const MenuUsage &usage() const { return m_usage; }
     int menuCount() const { return int(m_menus.size()); }

@@ -10,13 +10,13 @@
 namespace vellaro {
 
 class AutostartStore;
-class NotifyIconShell;
+class TrayArea;
 class UrlOpener;
 
 // What every window needs from outside: where its files are and the injected services. The
 // program fills it from the executable's location; tests point it at temporary folders. It
 // outlives every window.
-struct FormContext
+struct AppContext
 {
     QString listPath;       // the reminder list file
     ProfileFile *settings;  // the window settings file
@@ -24,9 +24,9 @@ struct FormContext
     const Clock *clock;
     LocaleFormats *formats; // replaced when the user changes the regional settings
     Sound *sound = nullptr;
-    NotifyIconShell *trayShell = nullptr; // the notification area
-    AutostartStore *autostart = nullptr;  // start with the session
-    UrlOpener *urlOpener = nullptr;       // the About window's web address
+    TrayArea *trayArea = nullptr;        // the notification area
+    AutostartStore *autostart = nullptr; // start with the session
+    UrlOpener *urlOpener = nullptr;      // the About window's web address
 };
 
 } // namespace vellaro

@@ -7,12 +7,12 @@ namespace vellaro {
 // The report-view list: grid lines, whole-row single selection, hot tracking with the hand
 // cursor, in-place editing of the name. It reports a mouse press after the view has handled it
 // (so a right click has already selected the row under the mouse).
-class TListView final : public QTableView
+class ReminderView final : public QTableView
 {
     Q_OBJECT
 
 public:
-    explicit TListView(QWidget *parent = nullptr);
+    explicit ReminderView(QWidget *parent = nullptr);
 
 signals:
     void mouseDown(Qt::MouseButton button, QPoint globalPos);

@@ -1,11 +1,11 @@
-#include "listview.h"
+#include "reminderview.h"
 
 #include <QHeaderView>
 #include <QMouseEvent>
 
 namespace vellaro {
 
-TListView::TListView(QWidget *parent) : QTableView(parent)
+ReminderView::ReminderView(QWidget *parent) : QTableView(parent)
 {
     setFrameShape(QFrame::NoFrame);
     setShowGrid(true);
@@ -25,20 +25,20 @@ TListView::TListView(QWidget *parent) : QTableView(parent)
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 }
 
-void TListView::mousePressEvent(QMouseEvent *event)
+void ReminderView::mousePressEvent(QMouseEvent *event)
 {
     QTableView::mousePressEvent(event);
     emit mouseDown(event->button(), event->globalPosition().toPoint());
 }
 
-void TListView::mouseMoveEvent(QMouseEvent *event)
+void ReminderView::mouseMoveEvent(QMouseEvent *event)
 {
     QTableView::mouseMoveEvent(event);
     const bool overRow = indexAt(event->position().toPoint()).isValid();
     viewport()->setCursor(overRow ? Qt::PointingHandCursor : Qt::ArrowCursor);
 }
 
-void TListView::leaveEvent(QEvent *event)
+void ReminderView::leaveEvent(QEvent *event)
 {
     QTableView::leaveEvent(event);
     viewport()->unsetCursor();
