@@ -310,11 +310,16 @@ int ReminderListModel::addEntry(ReminderEntry entry)
     for (QString &d : entry.details)
         d = sanitizedDetail(d);
     const int column = m_sortColumn;
-    const auto at = std::upper_bound(m_rows.begin(), m_rows.end(), entry,
-                                     [column](const ReminderEntry &a, const ReminderEntry &b) {
-                                         return compareEntries(a, b, column) < 0;
-                                     });
-    const int row = static_cast<int>(at - m_rows.begin());
+    const auto less = [column](const ReminderEntry &a, const ReminderEntry &b) {
+        return compareEntries(a, b, column) < 0;
+    };
+    // An edit of a date, time or note leaves its row where it was, so the list may be out of
+    // order: then the add sorts the whole list again, or the new row could land anywhere.
+    const bool inOrder = std::is_sorted(m_rows.begin(), m_rows.end(), less);
+    const int row =
+        inOrder ? static_cast<int>(std::upper_bound(m_rows.begin(), m_rows.end(), entry, less) -
+                                   m_rows.begin())
+                : static_cast<int>(m_rows.size());
     beginInsertRows({}, row, row);
     m_rows.insert(row, std::move(entry));
     m_ids.insert(m_ids.begin() + row, quint32(m_rowOfId.size()));
@@ -323,7 +328,11 @@ int ReminderListModel::addEntry(ReminderEntry entry)
     updateRowsOfIds(row + 1);
     indexAdd(row);
     endInsertRows();
-    return row;
+    if (inOrder)
+        return row;
+    QPersistentModelIndex tracker(index(row, 0));
+    resort();
+    return tracker.row();
 }
 
 int ReminderListModel::setName(int row, const QString &name)

@@ -223,6 +223,15 @@ private slots:
         m.setEntries(sample());
         QCOMPARE(m.addEntry({"B", {"2.2.27 г.", "7:00:00", ""}}), 0);
         QCOMPARE(column(m, 0), QStringList({"B", "C", "a", "b"}));
+
+        // An edit left the list out of order by time: the add sorts all of it again.
+        m.setSortColumn(2);
+        m.resort();
+        m.setDetail(0, 1, "9:30:00"); // "a" keeps its place at the top
+        QCOMPARE(m.addEntry({"d", {"3.3.27 г.", "8:30:00", ""}}), 2);
+        QCOMPARE(column(m, 2),
+                 QStringList({"7:00:00", "8:00:00", "8:30:00", "9:00:00", "9:30:00"}));
+        QCOMPARE(indexDisagreesWithAWalk(m, column(m, 1), column(m, 2)), QString());
     }
 
     void rename_resortsAndPersistentIndexFollowsRow()
