@@ -13,9 +13,9 @@
 #include "systemtrayarea.h"
 #include "transparencydialog.h"
 #include "urlopener.h"
+#include "userfiles.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <QSessionManager>
 
@@ -39,24 +39,22 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setStyle(new DeferredIconStyle);
     QApplication::setApplicationName(QStringLiteral("vellaro"));
+    // The desktop entry's name: desktops match the windows to the menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("example.vellaro.Vellaro"));
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(programIcon());
 
-    const QString exeDir = QCoreApplication::applicationDirPath() + QDir::separator();
-    ProfileFile settings(exeDir + QStringLiteral("Vellaro.ini"));
+    const UserFilePaths files = userFilePathsForExecutable(QCoreApplication::applicationDirPath());
+    ProfileFile settings(files.settingsPath);
     SystemClock clock;
     CanberraSound sound;
     SystemTrayArea trayArea;
     XdgAutostartStore autostart(QStringLiteral("Vellaro"));
     LocaleFormats formats = LocaleFormats::fromLocale(QLocale::system());
-    AppContext context{exeDir + QStringLiteral("List.ul1"),
-                       &settings,
-                       QFileInfo(QCoreApplication::applicationFilePath()).fileName(),
-                       &clock,
-                       &formats,
-                       &sound,
-                       &trayArea,
-                       &autostart};
+    AppContext context{
+        files.listPath, &settings, QFileInfo(QCoreApplication::applicationFilePath()).fileName(),
+        &clock,         &formats,  &sound,
+        &trayArea,      &autostart};
     DesktopUrlOpener urlOpener;
     context.urlOpener = &urlOpener;
 

@@ -21,6 +21,24 @@ mode_t newFileMode()
     return 0666 & ~mask;
 }
 
+// Makes the folder and any missing folder above it, private to the user as the XDG base
+// directories ask of folders an application creates. Returns 0 or the errno of the failed step.
+int makeFolders(const QByteArray &path)
+{
+    if (::mkdir(path.constData(), 0700) == 0 || errno == EEXIST)
+        return 0;
+    if (errno != ENOENT)
+        return errno;
+    const qsizetype slash = path.lastIndexOf('/');
+    if (slash <= 0)
+        return ENOENT;
+    if (const int err = makeFolders(path.left(slash)))
+        return err;
+    if (::mkdir(path.constData(), 0700) == 0 || errno == EEXIST)
+        return 0;
+    return errno;
+}
+
 int fail(int fd, const QByteArray &tempName)
 {
     const int err = errno ? errno : EIO;
@@ -56,10 +74,20 @@ int writeFileAtomically(const QString &path, QByteArrayView data)
     }
 
     const QFileInfo targetInfo(target);
-    QByteArray tempName = QFile::encodeName(targetInfo.absolutePath() + QStringLiteral("/.") +
-                                            targetInfo.fileName() + QStringLiteral(".XXXXXX"));
+    const QByteArray tempTemplate =
+        QFile::encodeName(targetInfo.absolutePath() + QStringLiteral("/.") + targetInfo.fileName() +
+                          QStringLiteral(".XXXXXX"));
+    QByteArray tempName = tempTemplate;
     errno = 0;
-    const int fd = ::mkostemp(tempName.data(), O_CLOEXEC);
+    int fd = ::mkostemp(tempName.data(), O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT) {
+        // The first save into the user's data or settings folder, which nothing made yet.
+        if (const int err = makeFolders(QFile::encodeName(targetInfo.absolutePath())))
+            return err;
+        tempName = tempTemplate;
+        errno = 0;
+        fd = ::mkostemp(tempName.data(), O_CLOEXEC);
+    }
     if (fd < 0)
         return errno ? errno : EIO;
 

@@ -9,7 +9,8 @@ namespace vellaro {
 // middle), the file holds either its old content or the new one: the data goes to a temporary
 // file beside it, is flushed to disk, and then renamed over it. A symbolic link is followed and
 // its target replaced; the old file's permissions are kept, and a file this process may not
-// write to is not replaced (EACCES, or EROFS on a read-only file system).
+// write to is not replaced (EACCES, or EROFS on a read-only file system). Missing folders on the
+// way to the file are created, readable by their owner only.
 // Returns 0 on success, otherwise the errno of the step that failed (nothing is changed then).
 int writeFileAtomically(const QString &path, QByteArrayView data);
 

@@ -9,8 +9,9 @@ class Sound
 {
 public:
     virtual ~Sound() = default;
-    // Plays the WAV file and returns when it has finished (at once when it cannot be played:
-    // missing file, no audio server). Returns whether it was played.
+    // Plays the WAV file and returns when it has finished; a missing or unplayable file gives
+    // the desktop's default alarm sound instead. Returns at once when nothing can be played (no
+    // audio server). Returns whether a sound was played.
     virtual bool playFileAndWait(const QString &path) = 0;
     // Starts the desktop theme's event sound (for example "menu-click") without waiting;
     // silent when the theme has no such sound.

@@ -366,6 +366,18 @@ private slots:
         }
     }
 
+    void save_intoMissingFolders_createsThemPrivate()
+    {
+        QTemporaryDir dir;
+        const QString folder = dir.filePath("share/vellaro");
+        listfile::save(folder + "/List.ul1", {entry("x")});
+        QCOMPARE(listfile::load(folder + "/List.ul1").size(), 1);
+        for (const QString &made : {dir.filePath("share"), folder})
+            QCOMPARE(QFileInfo(made).permissions() &
+                         (QFile::ReadOther | QFile::ReadGroup | QFile::ExeOther | QFile::ExeGroup),
+                     QFile::Permissions());
+    }
+
     void errorBoxText_fullStopRule_data()
     {
         QTest::addColumn<QString>("message");

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTest>
 #include <QThread>
 
@@ -435,24 +436,45 @@ std::unique_ptr<QProcess> Session::launch(const QString &program, const QStringL
 
 QProcess *Session::startApp(const QStringList &arguments, std::function<void()> inChild)
 {
+    return startProgram(appPath(), arguments, std::move(inChild));
+}
+
+QProcess *Session::startProgram(const QString &program, const QStringList &arguments,
+                                std::function<void()> inChild)
+{
     auto process = std::make_unique<QProcess>();
     const QString log = filePath(QStringLiteral("logs/app-%1.log").arg(m_apps.size() + 1));
     process->setProperty("e2eLog", log);
     // Output goes to a file: a full pipe nobody reads would stall the program.
     process->setProcessChannelMode(QProcess::MergedChannels);
     process->setStandardOutputFile(log);
-    process->setProgram(appPath());
+    process->setProgram(program);
     process->setArguments(arguments);
     process->setProcessEnvironment(m_appEnv);
     process->setWorkingDirectory(workDir());
     prepareChild(process.get(), std::move(inChild));
     process->start();
     if (!process->waitForStarted(kStartTimeoutMs)) {
-        m_error = QStringLiteral("cannot start %1: %2").arg(appPath(), process->errorString());
+        m_error = QStringLiteral("cannot start %1: %2").arg(program, process->errorString());
         return nullptr;
     }
     m_apps.push_back(std::move(process));
     return m_apps.back().get();
+}
+
+double Session::audibleSeconds(const QString &recording)
+{
+    // Silence trimmed at the start, then (reversed) at the end; "stat" reports what is left.
+    const ToolResult stat =
+        run(QStringLiteral("sox"),
+            {recording, QStringLiteral("-n"), QStringLiteral("silence"), QStringLiteral("1"),
+             QStringLiteral("0.01"), QStringLiteral("1%"), QStringLiteral("reverse"),
+             QStringLiteral("silence"), QStringLiteral("1"), QStringLiteral("0.01"),
+             QStringLiteral("1%"), QStringLiteral("reverse"), QStringLiteral("stat")},
+            15000);
+    const auto match = QRegularExpression(QStringLiteral("Length \\(seconds\\):\\s+([0-9.]+)"))
+                           .match(QString::fromUtf8(stat.err));
+    return stat.finished && match.hasMatch() ? match.captured(1).toDouble() : -1;
 }
 
 QProcess *Session::startHelper(const QString &program, const QStringList &arguments)

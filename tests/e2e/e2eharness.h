@@ -89,6 +89,10 @@ public:
     // the end if it is still running. inChild runs in the new process just before the program is
     // executed (resource limits, another user); it must only make system calls.
     QProcess *startApp(const QStringList &arguments = {}, std::function<void()> inChild = {});
+    // The same for another program (an installed copy, or the program through a launcher such
+    // as setpriv): the program's environment, work folder, output file and checks.
+    QProcess *startProgram(const QString &program, const QStringList &arguments,
+                           std::function<void()> inChild = {});
     // Starts a helper (a tray host, a sound server, ...) with the test's own environment and
     // DISPLAY; it is stopped at the end.
     QProcess *startHelper(const QString &program, const QStringList &arguments);
@@ -101,6 +105,10 @@ public:
 
     // Runs a command-line tool against this display and waits at most timeoutMs for it.
     ToolResult run(const QString &program, const QStringList &arguments, int timeoutMs = 5000);
+
+    // How long a recording is audible, from its first sound above 1 % to its last (measured with
+    // sox); -1 when it cannot be measured.
+    double audibleSeconds(const QString &recording);
 
     // Top-level windows that are shown, have exactly this title (any title when it is empty)
     // and, when pid > 0, belong to that process.
