@@ -14,6 +14,7 @@
 #include "transparencydialog.h"
 #include "urlopener.h"
 #include "userfiles.h"
+#include "wallclocktimer.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -57,6 +58,8 @@ int main(int argc, char *argv[])
         &trayArea,      &autostart};
     DesktopUrlOpener urlOpener;
     context.urlOpener = &urlOpener;
+    TimerFdWallClockTimer wakeTimer;
+    context.wakeTimer = &wakeTimer;
 
     // Logout, shutdown and termination signals take the same way out as the exit command.
     ExitSignals exitSignals;

@@ -12,6 +12,7 @@ namespace vellaro {
 class AutostartStore;
 class TrayArea;
 class UrlOpener;
+class WallClockTimer;
 
 // What every window needs from outside: where its files are and the injected services. The
 // program fills it from the executable's location; tests point it at temporary folders. It
@@ -27,6 +28,7 @@ struct AppContext
     TrayArea *trayArea = nullptr;        // the notification area
     AutostartStore *autostart = nullptr; // start with the session
     UrlOpener *urlOpener = nullptr;      // the About window's web address
+    WallClockTimer *wakeTimer = nullptr; // wakes the check when something can fall due
 };
 
 } // namespace vellaro

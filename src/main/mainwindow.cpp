@@ -15,6 +15,8 @@
 #include "reminderview.h"
 #include "transparencydialog.h"
 #include "trayicon.h"
+#include "wakeplan.h"
+#include "wallclocktimer.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAction>
@@ -127,18 +129,21 @@ MainWindow::MainWindow(AppContext &context, QWidget *parent) : PersistentWindow(
     m_saveTimer->setInterval(kSaveIntervalMs);
     connect(m_saveTimer, &QTimer::timeout, this, guardedSlot(this, &MainWindow::saveAfterChanges));
 
-    m_secondTimer = new QTimer(this);
-    m_secondTimer->setObjectName(QStringLiteral("secondTimer"));
-    m_secondTimer->setInterval(1000);
-    m_secondTimer->setTimerType(Qt::PreciseTimer);
-    connect(m_secondTimer, &QTimer::timeout, this, guardedSlot(this, &MainWindow::onSecondTimer));
-    m_secondTimer->start();
-    m_firstCheckTimer = new QTimer(this);
-    m_firstCheckTimer->setObjectName(QStringLiteral("firstCheckTimer"));
-    m_firstCheckTimer->setInterval(1000);
-    connect(m_firstCheckTimer, &QTimer::timeout, this,
-            guardedSlot(this, &MainWindow::checkDueReminders));
-    m_firstCheckTimer->start();
+    // The check runs when something can fall due, not every second: at the moment the plan
+    // names, and whenever the clock is set or the zone changes. The first check of the run, right
+    // as the event loop starts, marks where catching up may begin.
+    if (WallClockTimer *timer = m_context.wakeTimer) {
+        connect(timer, &WallClockTimer::woke, this,
+                guardedSlot(this, &MainWindow::checkDueReminders));
+        connect(timer, &WallClockTimer::clockChanged, this,
+                guardedSlot(this, &MainWindow::checkDueReminders));
+        timer->wakeAt(m_context.clock->now());
+    }
+    // Any change of the rows' texts may bring the next due second nearer or take it away.
+    for (auto signal : {&ReminderListModel::rowsInserted, &ReminderListModel::rowsRemoved})
+        connect(m_model, signal, this, &MainWindow::schedulePlan);
+    connect(m_model, &ReminderListModel::dataChanged, this, &MainWindow::schedulePlan);
+    connect(m_model, &ReminderListModel::modelReset, this, &MainWindow::schedulePlan);
 
     // Qt has no idle signal; the dispatcher announces each time the loop is about to wait.
     if (auto *dispatcher = QAbstractEventDispatcher::instance())
@@ -448,19 +453,28 @@ void MainWindow::editSelectedReminder()
     scheduleSave();
 }
 
-void MainWindow::onSecondTimer()
+void MainWindow::schedulePlan()
 {
-    // Tick just after each change of second, so a reminder sounds at its second and not up to a
-    // second late (the interval stays about a second; the check itself catches up what it must).
-    const int intoSecond = m_context.clock->now().time().msec();
-    m_secondTimer->start(1000 - intoSecond + 20);
-    checkDueReminders();
+    // Many changes at once (a load, an edit of three texts) are planned for once.
+    if (m_planPending || !m_context.wakeTimer)
+        return;
+    m_planPending = true;
+    QMetaObject::invokeMethod(this, guardedSlot(this, &MainWindow::planNextCheck),
+                              Qt::QueuedConnection);
+}
+
+void MainWindow::planNextCheck()
+{
+    m_planPending = false;
+    if (m_context.wakeTimer)
+        m_context.wakeTimer->wakeAt(nextWake(m_context.clock->now(), *m_model, *m_context.formats));
 }
 
 void MainWindow::checkDueReminders()
 {
-    m_firstCheckTimer->stop();
     m_alarmQueue.append(m_check.collectDue(m_context.clock->now(), *m_model, *m_context.formats));
+    // Planned before any alarm shows, so that what falls due while it is open is queued in time.
+    planNextCheck();
     // Checks that run while an alarm is being shown only queue what falls due.
     if (m_showingAlarms || !m_alarmWindow)
         return;
@@ -512,6 +526,7 @@ bool MainWindow::event(QEvent *event)
         // The regional settings changed: new texts take the new form, stored ones keep theirs.
         *m_context.formats = LocaleFormats::fromLocale(QLocale::system());
         m_statusDateText.clear();
+        schedulePlan();
     }
     if (event->type() == QEvent::StatusTip) {
         m_hint = static_cast<QStatusTipEvent *>(event)->tip();

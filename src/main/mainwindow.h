@@ -96,7 +96,9 @@ private:
     void buildMenuBar();
     void buildRowMenu();
     void buildTray();
-    void onSecondTimer();
+    // Asks the wall-clock timer to wake the program when something can next fall due.
+    void planNextCheck();
+    void schedulePlan();
     // Brings an open window to the front; false when it is not open.
     static bool raiseIfOpen(QWidget *window);
 
@@ -107,8 +109,6 @@ private:
     QLabel *m_panels[3] = {};
     QMenu *m_rowMenu = nullptr;
     QTimer *m_saveTimer = nullptr;
-    QTimer *m_secondTimer = nullptr;
-    QTimer *m_firstCheckTimer = nullptr;
 
     QAction *m_addAction = nullptr;
     QAction *m_deleteAction = nullptr;
@@ -128,6 +128,7 @@ private:
     ReminderCheck m_check;
     QList<DueReminder> m_alarmQueue;
     bool m_showingAlarms = false;
+    bool m_planPending = false;
     QString m_hint;
     QDate m_statusDate;
     QString m_statusDateText;

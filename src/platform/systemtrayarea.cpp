@@ -6,13 +6,16 @@
 #include <QMenu>
 #include <QPixmap>
 
+#include <utility>
+
 namespace vellaro {
 
 namespace {
 
+// At most one look every two seconds while the program is busy; an idle program looks once a
+// minute, so that it wakes rarely (the area coming or going also wakes it, with its events).
 constexpr int kAreaWatchMs = 2000;
-// Longer than the look's interval, so the timer stays quiet while the loop wakes for other work.
-constexpr int kAreaWatchTimerMs = 3 * kAreaWatchMs;
+constexpr int kIdleAreaWatchMs = 60000;
 
 // A tray icon without a picture still takes its place in the area, as an empty square.
 QIcon blankIcon()
@@ -34,16 +37,25 @@ SystemTrayArea::SystemTrayArea(QObject *parent) : TrayArea(parent)
     m_available = QSystemTrayIcon::isSystemTrayAvailable();
     m_tray.setIcon(blankIcon());
     connect(&m_tray, &QSystemTrayIcon::activated, this, &SystemTrayArea::onActivated);
-    // An idle program must not wake up just to look for the area. The look rides on the loop's
-    // own wake-ups; the timer only fires when nothing else woke the loop for longer than that.
+    // The look rides on the loop's own wake-ups: whatever woke it (a tray host going away
+    // sends events too) is followed by a look, at once or once two seconds have passed since
+    // the last one. A wake-up that was the look's own timer needs no second look.
     m_sinceLook.start();
-    m_areaWatch.setInterval(kAreaWatchTimerMs);
-    connect(&m_areaWatch, &QTimer::timeout, this, &SystemTrayArea::watchArea);
+    m_areaWatch.setInterval(kIdleAreaWatchMs);
+    m_followUp.setSingleShot(true);
+    for (QTimer *timer : {&m_areaWatch, &m_followUp})
+        connect(timer, &QTimer::timeout, this, [this] {
+            m_timerLooked = true;
+            watchArea();
+        });
     m_areaWatch.start();
     if (QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance())
         connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] {
+            const bool timerLooked = std::exchange(m_timerLooked, false);
             if (m_sinceLook.hasExpired(kAreaWatchMs))
                 watchArea();
+            else if (!timerLooked && !m_followUp.isActive())
+                m_followUp.start(int(kAreaWatchMs - m_sinceLook.elapsed()));
         });
 }
 
@@ -87,6 +99,7 @@ void SystemTrayArea::watchArea()
 {
     m_sinceLook.restart();
     m_areaWatch.start();
+    m_followUp.stop();
     const bool available = QSystemTrayIcon::isSystemTrayAvailable();
     if (available == m_available)
         return;

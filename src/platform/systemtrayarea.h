@@ -12,7 +12,7 @@ namespace vellaro {
 // its menu exported over DBusMenu, when the session has a host for one; an XEmbed icon otherwise.
 //
 // An icon shown while the desktop has no notification area is kept and docks as soon as one
-// appears; the area is looked for again every two seconds, also to notice it going away.
+// appears; the area is looked for again after the loop's wake-ups, also to notice it going away.
 class SystemTrayArea final : public TrayArea
 {
     Q_OBJECT
@@ -33,6 +33,8 @@ private:
     QPointer<QMenu> m_menu;
     bool m_wanted = false;
     QTimer m_areaWatch;
+    QTimer m_followUp;
+    bool m_timerLooked = false;
     QElapsedTimer m_sinceLook;
     bool m_available = false;
 };

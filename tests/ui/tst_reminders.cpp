@@ -6,6 +6,7 @@
 #include "mainwindow.h"
 #include "remindereditor.h"
 #include "reminderlistmodel.h"
+#include "wallclocktimer.h"
 
 #include <QDateEdit>
 #include <QDir>
@@ -45,6 +46,17 @@ public:
     void playEvent(const QString &) override {}
     QStringList played;
     std::function<void()> duringSound;
+};
+
+// The wall-clock timer as the check sees it: the test reads the moment asked for and plays the
+// timer firing or the clock being set.
+class FakeWakeTimer final : public WallClockTimer
+{
+public:
+    void wakeAt(const QDateTime &when) override { asked = when; }
+    void fire() { emit woke(); }
+    void setClock() { emit clockChanged(); }
+    QDateTime asked;
 };
 
 // Runs the action once the window is shown (that is, once its modal run has started).
@@ -91,9 +103,7 @@ class TestReminders : public QObject
         m_alarm->initialize();
         m_main->setReminderEditor(m_editor.get());
         m_main->setAlarmWindow(m_alarm.get());
-        // The tests drive the check themselves, with the fake clock.
-        m_main->findChild<QTimer *>("secondTimer")->stop();
-        m_main->findChild<QTimer *>("firstCheckTimer")->stop();
+        // The tests drive the check themselves, with the fake clock (no wake-up timer here).
     }
 
     void select(int row)
@@ -265,6 +275,37 @@ private slots:
         QCOMPARE(shown, QStringList({"first", "second", "third"}));
         QCOMPARE(m_sound.played.size(), 3);
         QVERIFY(m_errors.isEmpty());
+    }
+
+    // The check sleeps until something can fall due: the plan follows the list's changes and
+    // the clock, and a wake-up at the planned second shows the reminder.
+    void plan_followsTheListAndTheClock_wakeShowsTheReminder()
+    {
+        FakeWakeTimer timer;
+        m_context->wakeTimer = &timer;
+        start("a\r\n\t9.12.26 г.\r\n\t9:20:00\r\n\tn\r\n");
+        const QDateTime nine = m_clock.current;
+        QCOMPARE(timer.asked, nine); // the first check, at once
+        timer.fire();
+        QCOMPARE(timer.asked, nine.addSecs(20 * 60));
+
+        m_main->model()->addEntry({"b", {"9.12.26 г.", "9:10:00", "n"}});
+        QTRY_COMPARE(timer.asked, nine.addSecs(10 * 60));
+        m_main->model()->removeEntry(1); // "b", after "a"
+        QTRY_COMPARE(timer.asked, nine.addSecs(20 * 60));
+        m_main->model()->setDetail(0, 1, "9:20:30");
+        QTRY_COMPARE(timer.asked, nine.addSecs(20 * 60 + 30));
+
+        // The clock is set forward past the row: the check catches it up and plans anew.
+        m_clock.current = nine.addSecs(25 * 60);
+        whenShown(m_alarm.get(), [this] {
+            QCOMPARE(child<QLabel>(m_alarm.get(), "timeValue")->text(), QString("9:20:30"));
+            child<QPushButton>(m_alarm.get(), "closeButton")->click();
+        });
+        timer.setClock();
+        QCOMPARE(m_sound.played.size(), 1);
+        QCOMPARE(timer.asked, nine.addSecs(25 * 60 + 3600));
+        m_context->wakeTimer = nullptr;
     }
 
     void exitDuringSound_opensNoWindow()

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "localeformats.h"
+
+#include <QDateTime>
+
+namespace vellaro {
+
+class ReminderListModel;
+
+// When the program next has to look at the clock, so that it sleeps in between instead of waking
+// every second: the earliest second after `now` whose date and time texts are those of a row (the
+// rule of the check, unchanged), the next local midnight (the status bar's date), or at most
+// kMaxSleepSeconds from now, whichever comes first. The hour's bound also catches what moves
+// local time without a clock step that anyone reports, such as a change of the time zone.
+//
+// A row whose texts no second can produce (a date not in the locale's form, a time that daylight
+// saving skips) never wakes the program. A local time that occurs twice when daylight saving ends
+// is found at both of its seconds. The rows are walked once; texts are compared, never dates.
+inline constexpr qint64 kMaxSleepSeconds = 3600;
+
+QDateTime nextWake(const QDateTime &now, const ReminderListModel &list,
+                   const LocaleFormats &formats);
+
+} // namespace vellaro
