@@ -12,11 +12,9 @@
 #include <array>
 #include <bit>
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <malloc.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -349,48 +347,6 @@ void makeResident(QByteArray &buffer)
 #endif
 }
 
-// A long list is hundreds of thousands of small blocks, and the pages under them are faulted in
-// one at a time as the heap grows; where a fault is dear (a virtual machine: about 10 µs) the
-// faults of a 100,000-entry list cost more than reading it. So before a long list is read, the
-// heap grows once by about what the list will take, in huge pages made resident in one call, and
-// the file's buffer and the entries are then cut from that memory. glibc's heap serves blocks up
-// to its mmap threshold from one region grown with brk, and keeps memory freed at its top below
-// the trim threshold for the next use.
-void prepareHeapFor(qsizetype fileBytes)
-{
-#if defined(__GLIBC__) && defined(MADV_HUGEPAGE) && defined(MADV_POPULATE_WRITE)
-    constexpr qsizetype kWorthIt = 2 << 20;
-    constexpr size_t kChunk = 16 << 20;
-    constexpr size_t kHugePage = 2 << 20;
-    if (fileBytes < kWorthIt)
-        return;
-    // The entries take about two and a half times the file's bytes (less where texts repeat),
-    // the buffer once more, and sorting and indexing them a little; what a huge file needs
-    // beyond a gigabyte is left to come page by page.
-    const size_t wanted = std::min<size_t>(size_t(fileBytes) * 4, size_t(1) << 30);
-    if (::mallopt(M_MMAP_THRESHOLD, int(2 * kChunk)) != 1 ||
-        ::mallopt(M_TRIM_THRESHOLD, int(std::min<size_t>(wanted + 2 * kChunk, INT_MAX))) != 1)
-        return;
-    std::vector<void *> chunks;
-    for (size_t have = 0; have < wanted; have += kChunk) {
-        void *chunk = std::malloc(kChunk);
-        if (!chunk)
-            break;
-        chunks.push_back(chunk);
-        const auto begin = (quintptr(chunk) + kHugePage - 1) & ~quintptr(kHugePage - 1);
-        const auto end = (quintptr(chunk) + kChunk) & ~quintptr(kHugePage - 1);
-        if (end > begin) {
-            ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
-            ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_POPULATE_WRITE);
-        }
-    }
-    for (void *chunk : chunks)
-        std::free(chunk);
-#else
-    Q_UNUSED(fileBytes);
-#endif
-}
-
 } // namespace
 
 ReminderEntries parse(const QByteArray &bytes, const char *legacyCodec)
@@ -529,7 +485,6 @@ ReminderEntries load(const QString &path, const char *legacyCodec)
     }
     // Straight into the buffer, one byte more than the file so the read that finds its end
     // needs no room of its own; a file that grew meanwhile is read to its new end.
-    prepareHeapFor(st.st_size);
     bytes.resize(st.st_size > 0 ? st.st_size + 1 : 65536);
     makeResident(bytes);
     qsizetype used = 0;
