@@ -1,5 +1,4 @@
-#include "aboutwindow.h"
-#include "alarmwindow.h"
+#include "appcore.h"
 #include "appexit.h"
 #include "autostart.h"
 #include "canberrasound.h"
@@ -8,10 +7,7 @@
 #include "guard.h"
 #include "icons.h"
 #include "instancelock.h"
-#include "mainwindow.h"
-#include "remindereditor.h"
 #include "systemtrayarea.h"
-#include "transparencydialog.h"
 #include "urlopener.h"
 #include "userfiles.h"
 #include "wallclocktimer.h"
@@ -21,8 +17,6 @@
 #include <QSessionManager>
 
 #include <csignal>
-#include <memory>
-#include <vector>
 
 using namespace vellaro;
 
@@ -67,33 +61,15 @@ int main(int argc, char *argv[])
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &app,
                      [](QSessionManager &) { requestApplicationExit(); });
 
-    // The windows, in creation order; they are destroyed in the reverse order.
-    std::vector<std::unique_ptr<PersistentWindow>> windows;
-    auto create = [&](auto *window) {
-        windows.emplace_back(window);
-        window->initialize();
-        return window;
-    };
-    MainWindow *mainWindow = create(new MainWindow(context));
-    AboutWindow *about = create(new AboutWindow(context));
-    ReminderEditor *editor = create(new ReminderEditor(context));
-    AlarmWindow *alarm = create(new AlarmWindow(context));
-    TransparencyDialog *transparency = create(new TransparencyDialog(context));
-    mainWindow->setAboutWindow(about);
-    mainWindow->setTransparencyDialog(transparency);
-    mainWindow->setReminderEditor(editor);
-    mainWindow->setAlarmWindow(alarm);
+    // What lives for the whole run; the windows are built when first shown.
+    AppCore core(context);
+    core.start();
 
     // A termination signal may already have come while an error box of the start was open.
     if (!applicationExiting()) {
-        mainWindow->showAtStart();
+        core.showAtStart();
         QApplication::exec();
     }
-
-    while (!windows.empty()) {
-        PersistentWindow *window = windows.back().get();
-        guarded([window] { window->saveOnExit(); });
-        windows.pop_back();
-    }
+    core.saveOnExit();
     return 0;
 }

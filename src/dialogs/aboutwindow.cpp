@@ -37,14 +37,17 @@ QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, const 
 
 } // namespace
 
-AboutWindow::AboutWindow(AppContext &context, QWidget *parent) : PersistentWindow(context, parent)
+WindowDesign AboutWindow::design()
+{
+    return {QStringLiteral("За програмата"), QRect(300, 200, 271, 150), true};
+}
+
+AboutWindow::AboutWindow(AppContext &context, WindowSettings &settings, QWidget *parent)
+    : PersistentWindow(context, settings, parent)
 {
     setObjectName(QStringLiteral("AboutWindow"));
-    setWindowTitle(QStringLiteral("За програмата"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::WindowStaysOnTopHint);
-    setDesignBounds(300, 200, 271, 150);
-    setFixedBorder(true);
 
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);

@@ -20,7 +20,8 @@ class AboutWindow final : public PersistentWindow
     Q_OBJECT
 
 public:
-    explicit AboutWindow(AppContext &context, QWidget *parent = nullptr);
+    static WindowDesign design();
+    AboutWindow(AppContext &context, WindowSettings &settings, QWidget *parent = nullptr);
 
     // A click on the web address: the browser opens it; this window stays.
     void openWebAddress();

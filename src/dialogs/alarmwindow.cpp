@@ -37,14 +37,17 @@ QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, int le
 
 } // namespace
 
-AlarmWindow::AlarmWindow(AppContext &context, QWidget *parent) : PersistentWindow(context, parent)
+WindowDesign AlarmWindow::design()
+{
+    return {QStringLiteral("Напомняне ..."), QRect(258, 291, 443, 125), true};
+}
+
+AlarmWindow::AlarmWindow(AppContext &context, WindowSettings &settings, QWidget *parent)
+    : PersistentWindow(context, settings, parent)
 {
     setObjectName(QStringLiteral("AlarmWindow"));
-    setWindowTitle(QStringLiteral("Напомняне ..."));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
-    setDesignBounds(258, 291, 443, 125);
-    setFixedBorder(true);
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);
     setPalette(white);

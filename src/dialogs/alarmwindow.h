@@ -14,7 +14,8 @@ class AlarmWindow final : public PersistentWindow
     Q_OBJECT
 
 public:
-    explicit AlarmWindow(AppContext &context, QWidget *parent = nullptr);
+    static WindowDesign design();
+    AlarmWindow(AppContext &context, WindowSettings &settings, QWidget *parent = nullptr);
 
     void showReminder(const QString &dateText, const QString &name, const QString &timeText,
                       const QString &notes);

@@ -84,16 +84,18 @@ void makeLabel(QWidget *parent, const char *name, const QString &caption, int le
 
 } // namespace
 
-ReminderEditor::ReminderEditor(AppContext &context, QWidget *parent)
-    : PersistentWindow(context, parent)
+WindowDesign ReminderEditor::design()
+{
+    return {QStringLiteral("Добавяне на напомняне"), QRect(309, 185, 401, 178), true};
+}
+
+ReminderEditor::ReminderEditor(AppContext &context, WindowSettings &settings, QWidget *parent)
+    : PersistentWindow(context, settings, parent)
 {
     setObjectName(QStringLiteral("ReminderEditor"));
-    setWindowTitle(QStringLiteral("Добавяне на напомняне"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setWindowIcon(editorIcon());
-    setDesignBounds(309, 185, 401, 178);
-    setFixedBorder(true);
 
     m_panel = new QFrame(this);
     m_panel->setObjectName(QStringLiteral("panel"));

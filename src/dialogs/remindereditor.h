@@ -30,7 +30,8 @@ class ReminderEditor final : public PersistentWindow
     Q_OBJECT
 
 public:
-    explicit ReminderEditor(AppContext &context, QWidget *parent = nullptr);
+    static WindowDesign design();
+    ReminderEditor(AppContext &context, WindowSettings &settings, QWidget *parent = nullptr);
 
     // Empties the name and the notes; the pickers are left alone.
     void clearTexts();

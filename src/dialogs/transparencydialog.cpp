@@ -48,14 +48,17 @@ bool isEnterKey(const QEvent *event)
 
 } // namespace
 
-TransparencyDialog::TransparencyDialog(AppContext &context, QWidget *parent)
-    : PersistentWindow(context, parent)
+WindowDesign TransparencyDialog::design()
+{
+    return {QStringLiteral("Прозрачност на прозорците"), QRect(311, 200, 337, 120), true};
+}
+
+TransparencyDialog::TransparencyDialog(AppContext &context, WindowSettings &settings,
+                                       QWidget *parent)
+    : PersistentWindow(context, settings, parent)
 {
     setObjectName(QStringLiteral("TransparencyDialog"));
-    setWindowTitle(QStringLiteral("Прозрачност на прозорците"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    setDesignBounds(311, 200, 337, 120);
-    setFixedBorder(true);
 
     auto *panel = new QFrame(this);
     panel->setObjectName(QStringLiteral("panel"));

@@ -15,7 +15,8 @@ class TransparencyDialog final : public PersistentWindow
     Q_OBJECT
 
 public:
-    explicit TransparencyDialog(AppContext &context, QWidget *parent = nullptr);
+    static WindowDesign design();
+    TransparencyDialog(AppContext &context, WindowSettings &settings, QWidget *parent = nullptr);
 
     QString percentText() const;
 

@@ -3,7 +3,6 @@
 #include "guard.h"
 
 #include <QGuiApplication>
-#include <QPointer>
 #include <QScreen>
 
 namespace vellaro {
@@ -16,10 +15,17 @@ const QString kWidth = QStringLiteral("Width");
 const QString kHeight = QStringLiteral("Height");
 const QString kAlphaBlend = QStringLiteral("AlphaBlend");
 
-QList<PersistentWindow *> &registry()
+QList<WindowSettings *> &registry()
 {
-    static QList<PersistentWindow *> forms;
-    return forms;
+    static QList<WindowSettings *> records;
+    return records;
+}
+
+// A Wayland client can neither place its windows nor make them translucent: the compositor
+// decides both, and what it reports as a position is not where the user put the window.
+bool onWayland()
+{
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
 QFont windowFont()
@@ -31,64 +37,30 @@ QFont windowFont()
 
 } // namespace
 
-PersistentWindow::PersistentWindow(AppContext &context, QWidget *parent)
-    : QDialog(parent, Qt::Window), m_context(context)
+WindowSettings::WindowSettings(AppContext &context, const WindowDesign &design)
+    : m_context(context), m_caption(design.caption), m_geometry(design.bounds),
+      m_fixedSize(design.fixedSize)
 {
-    setFont(windowFont());
     registry().append(this);
 }
 
-PersistentWindow::~PersistentWindow()
+WindowSettings::~WindowSettings()
 {
     registry().removeOne(this);
 }
 
-const QList<PersistentWindow *> &PersistentWindow::liveWindows()
+const QList<WindowSettings *> &WindowSettings::all()
 {
     return registry();
 }
 
-void PersistentWindow::initialize()
-{
-    guarded([this] { prepare(); });
-    guarded([this] { restoreSettings(); });
-}
-
-void PersistentWindow::saveOnExit()
-{
-    storeSettings();
-}
-
-void PersistentWindow::setAlpha(int alpha)
-{
-    m_alpha = alpha & 0xFF;
-    setWindowOpacity(m_alpha / 255.0);
-}
-
-void PersistentWindow::setDesignBounds(int left, int top, int width, int height)
-{
-    move(left, top);
-    if (m_fixedBorder)
-        setFixedSize(width, height);
-    else
-        resize(width, height);
-}
-
-void PersistentWindow::setFixedBorder(bool fixed)
-{
-    m_fixedBorder = fixed;
-    if (fixed)
-        setFixedSize(size());
-}
-
-void PersistentWindow::restoreSettings()
+void WindowSettings::read()
 {
     const ProfileFile &ini = *m_context.settings;
-    const QString section = windowTitle();
-    const int top = ini.readInteger(section, kTop, y());
-    const int left = ini.readInteger(section, kLeft, x());
-    const int width = ini.readInteger(section, kWidth, this->width());
-    const int height = ini.readInteger(section, kHeight, this->height());
+    const int top = ini.readInteger(m_caption, kTop, m_geometry.top());
+    const int left = ini.readInteger(m_caption, kLeft, m_geometry.left());
+    const int width = ini.readInteger(m_caption, kWidth, m_geometry.width());
+    const int height = ini.readInteger(m_caption, kHeight, m_geometry.height());
 
     // A stored position on a screen that is no longer there would leave the window unreachable.
     QPoint position(left, top);
@@ -99,25 +71,73 @@ void PersistentWindow::restoreSettings()
     });
     if (!visibleSomewhere && QGuiApplication::primaryScreen())
         position = QGuiApplication::primaryScreen()->availableGeometry().topLeft();
-
-    move(position);
-    if (m_fixedBorder)
-        setFixedSize(std::max(width, 0), std::max(height, 0));
-    else
-        resize(width, height);
+    m_geometry = QRect(position, QSize(width, height));
 
     setAlpha(ini.readInteger(m_context.opacitySection, kAlphaBlend, m_alpha));
 }
 
-void PersistentWindow::storeSettings()
+void WindowSettings::write()
 {
     ProfileFile &ini = *m_context.settings;
-    const QString section = windowTitle();
-    ini.writeInteger(section, kTop, y());
-    ini.writeInteger(section, kLeft, x());
-    ini.writeInteger(section, kWidth, width());
-    ini.writeInteger(section, kHeight, height());
+    // Where the compositor places windows, the stored position is left as it was for other
+    // sessions.
+    if (!onWayland()) {
+        ini.writeInteger(m_caption, kTop, m_geometry.top());
+        ini.writeInteger(m_caption, kLeft, m_geometry.left());
+    }
+    ini.writeInteger(m_caption, kWidth, m_geometry.width());
+    ini.writeInteger(m_caption, kHeight, m_geometry.height());
     ini.writeInteger(m_context.opacitySection, kAlphaBlend, m_alpha);
+}
+
+void WindowSettings::setAlpha(int alpha)
+{
+    m_alpha = alpha & 0xFF;
+    // On Wayland the value is only kept (and stored at exit); Qt would warn and do nothing.
+    if (m_window && !onWayland())
+        m_window->setWindowOpacity(m_alpha / 255.0);
+}
+
+PersistentWindow::PersistentWindow(AppContext &context, WindowSettings &settings, QWidget *parent)
+    : QDialog(parent, Qt::Window), m_context(context), m_settings(settings)
+{
+    setFont(windowFont());
+    setWindowTitle(settings.m_caption);
+    const QRect bounds = settings.geometry();
+    if (!onWayland())
+        move(bounds.topLeft());
+    if (settings.fixedSize())
+        setFixedSize(bounds.size());
+    else
+        resize(bounds.size());
+}
+
+PersistentWindow::~PersistentWindow() = default;
+
+void PersistentWindow::initialize()
+{
+    guarded([this] { prepare(); });
+    guarded([this] { applySettings(); });
+}
+
+void PersistentWindow::applySettings()
+{
+    m_settings.m_window = this;
+    const QRect geometry = m_settings.geometry();
+    if (!onWayland())
+        move(geometry.topLeft());
+    if (m_settings.fixedSize())
+        setFixedSize(std::max(geometry.width(), 0), std::max(geometry.height(), 0));
+    else
+        resize(geometry.size());
+    m_settings.setAlpha(m_settings.alpha());
+}
+
+void PersistentWindow::saveOnExit()
+{
+    m_settings.m_caption = windowTitle();
+    m_settings.m_geometry = QRect(pos(), size());
+    m_settings.write();
 }
 
 void PersistentWindow::keyPressEvent(QKeyEvent *event)

@@ -3,45 +3,88 @@
 #include "appcontext.h"
 
 #include <QDialog>
+#include <QPointer>
+#include <QRect>
 
 namespace vellaro {
 
-// The common base of every window of the program. Right after a window's own preparation
-// has run, its position, size and opacity come back from the window settings file; when the
-// window is destroyed at exit they are written there again. The geometry section is named by the
-// window's caption of the moment, the opacity by the executable's name (one value for all).
+class PersistentWindow;
+
+// How a window is drawn before the settings file has a say: its caption, position and size,
+// and whether the user may resize it.
+struct WindowDesign
+{
+    QString caption;
+    QRect bounds;
+    bool fixedSize = false;
+};
+
+// What the settings file keeps of one window: its position, size and opacity. The record lives
+// for the whole run, whether the window was ever built or not: it is read at start, follows the
+// window while there is one, and is written back at exit (as read, when the window never showed).
+// The geometry section is named by the window's caption of the moment, the opacity by the
+// executable's name (one value for all windows).
 //
 // Geometry is kept as the window's top-left corner (frame included) and its size without the
 // window manager's frame, which on X11 is only known once mapped and on Wayland never: so a
 // stored size comes back exactly, whatever the desktop's decorations.
+class WindowSettings final
+{
+public:
+    // The design gives the values the file does not hold.
+    WindowSettings(AppContext &context, const WindowDesign &design);
+    ~WindowSettings();
+
+    // Every window's record, in creation order.
+    static const QList<WindowSettings *> &all();
+
+    // Reads the values; a position on no screen is moved onto the primary screen.
+    void read();
+    // Writes the values; throws Error("Unable to write to ...").
+    void write();
+
+    int alpha() const { return m_alpha; }
+    // Gives the window (when there is one) its opacity now, and keeps it for the file.
+    void setAlpha(int alpha);
+    QRect geometry() const { return m_geometry; }
+    bool fixedSize() const { return m_fixedSize; }
+    PersistentWindow *window() const { return m_window; }
+
+private:
+    friend class PersistentWindow;
+
+    AppContext &m_context;
+    QString m_caption;
+    QRect m_geometry;
+    bool m_fixedSize;
+    int m_alpha = 255;
+    QPointer<PersistentWindow> m_window;
+};
+
+// The common base of every window of the program: a dialog (the modal ones run with exec())
+// that takes its position, size and opacity from its settings record when it is initialised,
+// and hands them back when the program ends.
 class PersistentWindow : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit PersistentWindow(AppContext &context, QWidget *parent = nullptr);
+    PersistentWindow(AppContext &context, WindowSettings &settings, QWidget *parent = nullptr);
     ~PersistentWindow() override;
 
-    // Every window of the program that exists now, in creation order.
-    static const QList<PersistentWindow *> &liveWindows();
-
-    // Runs the window's own preparation (an error in it is shown in the error box), then
-    // restores the geometry and opacity.
+    // Runs the window's own preparation (an error in it is shown in the error box), then takes
+    // the geometry and opacity from the settings record.
     void initialize();
-    // Writes the geometry and opacity; throws Error("Unable to write to ...").
+    // Hands the geometry, caption and opacity to the settings record and writes it; throws
+    // Error("Unable to write to ...").
     virtual void saveOnExit();
 
-    int alpha() const { return m_alpha; }
-    void setAlpha(int alpha);
-
-    void restoreSettings();
-    void storeSettings();
+    int alpha() const { return m_settings.alpha(); }
+    void setAlpha(int alpha) { m_settings.setAlpha(alpha); }
 
 protected:
     virtual void prepare() {}
 
-    void setDesignBounds(int left, int top, int width, int height);
-    void setFixedBorder(bool fixed);
     // Keys reach the window's controls as in any other window: Esc closes nothing and Enter
     // presses nothing unless the window itself says so.
     void keyPressEvent(QKeyEvent *event) override;
@@ -49,8 +92,9 @@ protected:
     AppContext &m_context;
 
 private:
-    int m_alpha = 255;
-    bool m_fixedBorder = false;
+    void applySettings();
+
+    WindowSettings &m_settings;
 };
 
 } // namespace vellaro

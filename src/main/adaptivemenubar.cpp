@@ -142,9 +142,9 @@ void copyCommand(QAction *entry, const QAction *command, const QString &ownCapti
 
 } // namespace
 
-// ---- TActionPopupMenu --------------------------------------------------------------------------
+// ---- AdaptiveMenu --------------------------------------------------------------------------
 
-TActionPopupMenu::TActionPopupMenu(AdaptiveMenuBar *bar, int index, const QString &title)
+AdaptiveMenu::AdaptiveMenu(AdaptiveMenuBar *bar, int index, const QString &title)
     : QMenu(title, bar), m_bar(bar), m_index(index)
 {
     m_expandRow = new QAction(this);
@@ -158,13 +158,13 @@ TActionPopupMenu::TActionPopupMenu(AdaptiveMenuBar *bar, int index, const QStrin
     addAction(m_expandRow);
 }
 
-void TActionPopupMenu::addEntry(QAction *entry)
+void AdaptiveMenu::addEntry(QAction *entry)
 {
     insertAction(m_expandRow, entry);
     m_entries.push_back(entry);
 }
 
-void TActionPopupMenu::showCollapsed(const CollapsedView &view)
+void AdaptiveMenu::showCollapsed(const CollapsedView &view)
 {
     for (std::size_t i = 0; i < m_entries.size(); ++i)
         m_entries[i]->setVisible(i < view.shown.size() && view.shown[i]);
@@ -173,7 +173,7 @@ void TActionPopupMenu::showCollapsed(const CollapsedView &view)
     m_expandRow->setVisible(view.expandRow);
 }
 
-void TActionPopupMenu::showAll()
+void AdaptiveMenu::showAll()
 {
     m_collapsed = false;
     m_rowRaised = false;
@@ -182,27 +182,27 @@ void TActionPopupMenu::showAll()
     m_expandRow->setVisible(false);
 }
 
-void TActionPopupMenu::raiseExpandRow()
+void AdaptiveMenu::raiseExpandRow()
 {
     m_rowRaised = true;
     update();
 }
 
-QAction *TActionPopupMenu::firstVisibleEntry() const
+QAction *AdaptiveMenu::firstVisibleEntry() const
 {
     const auto it = std::find_if(m_entries.begin(), m_entries.end(),
                                  [](QAction *a) { return a->isVisible() && !a->isSeparator(); });
     return it == m_entries.end() ? nullptr : *it;
 }
 
-QAction *TActionPopupMenu::lastVisibleEntry() const
+QAction *AdaptiveMenu::lastVisibleEntry() const
 {
     const auto it = std::find_if(m_entries.rbegin(), m_entries.rend(),
                                  [](QAction *a) { return a->isVisible() && !a->isSeparator(); });
     return it == m_entries.rend() ? nullptr : *it;
 }
 
-bool TActionPopupMenu::event(QEvent *event)
+bool AdaptiveMenu::event(QEvent *event)
 {
     const bool result = QMenu::event(event);
     noticeHighlight();
@@ -210,7 +210,7 @@ bool TActionPopupMenu::event(QEvent *event)
 }
 
 // Every way the highlight can move (mouse, keys, the menu closing) passes through event().
-void TActionPopupMenu::noticeHighlight()
+void AdaptiveMenu::noticeHighlight()
 {
     QAction *now = isVisible() ? activeAction() : nullptr;
     if (now == m_highlight)
@@ -220,7 +220,7 @@ void TActionPopupMenu::noticeHighlight()
         m_bar->highlightMoved(this, now);
 }
 
-void TActionPopupMenu::keyPressEvent(QKeyEvent *event)
+void AdaptiveMenu::keyPressEvent(QKeyEvent *event)
 {
     const bool ctrl = event->modifiers().testFlag(Qt::ControlModifier);
     if (m_collapsed) {
@@ -261,7 +261,7 @@ void TActionPopupMenu::keyPressEvent(QKeyEvent *event)
     QMenu::keyPressEvent(event);
 }
 
-void TActionPopupMenu::mouseReleaseEvent(QMouseEvent *event)
+void AdaptiveMenu::mouseReleaseEvent(QMouseEvent *event)
 {
     // A click on the expand row opens the menu up instead of running anything and closing it.
     if (m_collapsed && actionAt(event->position().toPoint()) == m_expandRow) {
@@ -272,7 +272,7 @@ void TActionPopupMenu::mouseReleaseEvent(QMouseEvent *event)
     QMenu::mouseReleaseEvent(event);
 }
 
-bool TActionPopupMenu::entryInUse(QAction *action) const
+bool AdaptiveMenu::entryInUse(QAction *action) const
 {
     const auto it = std::find(m_entries.begin(), m_entries.end(), action);
     if (it == m_entries.end())
@@ -286,7 +286,7 @@ bool TActionPopupMenu::entryInUse(QAction *action) const
            (item + 1 < usage.itemCount(m_index) && usage.isItemInUse(m_index, item + 1));
 }
 
-void TActionPopupMenu::paintEvent(QPaintEvent *)
+void AdaptiveMenu::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     const QColor face = m_bar->usedColumnColour();
@@ -317,7 +317,7 @@ void TActionPopupMenu::paintEvent(QPaintEvent *)
     }
 }
 
-void TActionPopupMenu::paintEntry(QPainter &p, QAction *action, const QColor &column)
+void AdaptiveMenu::paintEntry(QPainter &p, QAction *action, const QColor &column)
 {
     const QRect r = actionGeometry(action);
     if (action->isSeparator()) {
@@ -355,7 +355,7 @@ void TActionPopupMenu::paintEntry(QPainter &p, QAction *action, const QColor &co
                    shortcut);
 }
 
-void TActionPopupMenu::paintExpandRow(QPainter &p, const QRect &r, bool highlighted)
+void AdaptiveMenu::paintExpandRow(QPainter &p, const QRect &r, bool highlighted)
 {
     if (highlighted) {
         p.fillRect(r, kHighlightFill);
@@ -405,7 +405,7 @@ AdaptiveMenuBar::AdaptiveMenuBar(const MenuBarDefinition &stored,
 
     for (int m = 0; m < int(stored.menus.size()); ++m) {
         const MenuDefinition &definition = stored.menus[m];
-        auto *menu = new TActionPopupMenu(this, m, definition.caption);
+        auto *menu = new AdaptiveMenu(this, m, definition.caption);
         m_menus.push_back(menu);
         addMenu(menu);
         for (int i = 0; i < int(definition.items.size()); ++i) {
@@ -446,9 +446,9 @@ AdaptiveMenuBar::AdaptiveMenuBar(const MenuBarDefinition &stored,
 AdaptiveMenuBar::~AdaptiveMenuBar()
 {
     // The menus report their highlight to the bar until they are gone, so they go first.
-    std::vector<TActionPopupMenu *> menus;
+    std::vector<AdaptiveMenu *> menus;
     menus.swap(m_menus);
-    for (TActionPopupMenu *menu : menus)
+    for (AdaptiveMenu *menu : menus)
         delete menu;
 }
 
@@ -464,14 +464,14 @@ QColor AdaptiveMenuBar::unusedColumnColour() const
     return QColor(unused.red, unused.green, unused.blue);
 }
 
-TActionPopupMenu *AdaptiveMenuBar::openMenu() const
+AdaptiveMenu *AdaptiveMenuBar::openMenu() const
 {
     const auto it = std::find_if(m_menus.begin(), m_menus.end(),
-                                 [](TActionPopupMenu *m) { return m->isVisible(); });
+                                 [](AdaptiveMenu *m) { return m->isVisible(); });
     return it == m_menus.end() ? nullptr : *it;
 }
 
-void AdaptiveMenuBar::menuAboutToShow(TActionPopupMenu *menu)
+void AdaptiveMenuBar::menuAboutToShow(AdaptiveMenu *menu)
 {
     if (!m_visitActive) {
         // Entering the bar: menus open collapsed again and the highlight starts afresh.
@@ -511,7 +511,7 @@ void AdaptiveMenuBar::checkVisitEnded()
         m_visitActive = false;
 }
 
-void AdaptiveMenuBar::highlightMoved(TActionPopupMenu *menu, QAction *action)
+void AdaptiveMenuBar::highlightMoved(AdaptiveMenu *menu, QAction *action)
 {
     sendHint(this, action ? action->statusTip() : QString());
     if (!action)
@@ -522,7 +522,7 @@ void AdaptiveMenuBar::highlightMoved(TActionPopupMenu *menu, QAction *action)
         m_expandTimer->start(m_expandDelayMs);
 }
 
-void AdaptiveMenuBar::expand(TActionPopupMenu *menu)
+void AdaptiveMenuBar::expand(AdaptiveMenu *menu)
 {
     if (!menu->isCollapsed())
         return;
@@ -533,7 +533,7 @@ void AdaptiveMenuBar::expand(TActionPopupMenu *menu)
 
 void AdaptiveMenuBar::expandTimerTimeout()
 {
-    TActionPopupMenu *menu = openMenu();
+    AdaptiveMenu *menu = openMenu();
     if (!menu || !menu->isCollapsed())
         return;
     // Someone already moving through the menus is not interrupted by a menu growing under them.

@@ -18,12 +18,12 @@ class AdaptiveMenuBar;
 
 // One menu of the bar. Its entries are the bar's own items for the window's commands, so hiding
 // an entry here never hides the command in the context or tray menu.
-class TActionPopupMenu final : public QMenu
+class AdaptiveMenu final : public QMenu
 {
     Q_OBJECT
 
 public:
-    TActionPopupMenu(AdaptiveMenuBar *bar, int index, const QString &title);
+    AdaptiveMenu(AdaptiveMenuBar *bar, int index, const QString &title);
 
     int index() const { return m_index; }
     // The entries in their order, separators included; the expand row is not one of them.
@@ -83,7 +83,7 @@ public:
 
     const MenuUsage &usage() const { return m_usage; }
     int menuCount() const { return int(m_menus.size()); }
-    TActionPopupMenu *popupMenu(int index) const { return m_menus.at(index); }
+    AdaptiveMenu *popupMenu(int index) const { return m_menus.at(index); }
 
     int expandDelay() const { return m_expandDelayMs; }
     void setExpandDelay(int ms) { m_expandDelayMs = ms; }
@@ -99,20 +99,20 @@ protected:
     void focusOutEvent(QFocusEvent *event) override;
 
 private:
-    friend class TActionPopupMenu;
+    friend class AdaptiveMenu;
 
-    void menuAboutToShow(TActionPopupMenu *menu);
+    void menuAboutToShow(AdaptiveMenu *menu);
     void menuAboutToHide();
-    void highlightMoved(TActionPopupMenu *menu, QAction *action);
-    void expand(TActionPopupMenu *menu);
+    void highlightMoved(AdaptiveMenu *menu, QAction *action);
+    void expand(AdaptiveMenu *menu);
     void expandTimerTimeout();
     void runEntry(int menu, int item, QAction *command);
     void checkVisitEnded();
-    TActionPopupMenu *openMenu() const;
+    AdaptiveMenu *openMenu() const;
 
     MenuUsage m_usage;
     Sound *m_sound;
-    std::vector<TActionPopupMenu *> m_menus;
+    std::vector<AdaptiveMenu *> m_menus;
     QTimer *m_expandTimer;
     int m_expandDelayMs = kDefaultExpandDelayMs;
     bool m_visitActive = false;

@@ -11,23 +11,18 @@
 
 namespace vellaro {
 
-TrayIcon::TrayIcon(QWidget *mainWindow, TrayArea *area, QMenu *menu, const QIcon &icon,
-                   const QString &tip)
-    : QObject(mainWindow), m_mainWindow(mainWindow), m_area(area), m_menu(menu), m_icon(icon),
-      m_tip(tipText(tip))
+TrayIcon::TrayIcon(TrayArea *area, QMenu *menu, const QIcon &icon, const QString &tip,
+                   QObject *parent)
+    : QObject(parent), m_area(area), m_menu(menu), m_icon(icon), m_tip(tipText(tip))
 {
-    if (m_mainWindow)
-        m_mainWindow->installEventFilter(this);
     if (!m_area)
         return;
     connect(m_area, &TrayArea::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         guarded([&] { onActivated(reason); });
     });
-    // The area went away while the window was hidden in it: bring the window back, or nothing
-    // would be left to reach the program by.
     connect(m_area, &TrayArea::availabilityChanged, this, [this](bool available) {
-        if (!available && m_mainWindow && !m_mainWindow->isVisible())
-            guarded([this] { showMainWindow(); });
+        if (!available)
+            emit areaLost();
     });
 }
 
@@ -60,6 +55,15 @@ QString TrayIcon::tipText(const QString &hint)
         i += length;
     }
     return tip;
+}
+
+void TrayIcon::setMainWindow(QWidget *mainWindow)
+{
+    if (m_mainWindow)
+        m_mainWindow->removeEventFilter(this);
+    m_mainWindow = mainWindow;
+    if (m_mainWindow)
+        m_mainWindow->installEventFilter(this);
 }
 
 void TrayIcon::showMainWindow()

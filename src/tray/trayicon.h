@@ -13,9 +13,9 @@ namespace vellaro {
 class TrayArea;
 
 // The program's icon in the notification area and what it does with the main window: the window
-// stays hidden at start while the icon is its way in, hides to the area when minimised, and comes
-// back when the area goes away. A click on the icon asks for the window to be shown or hidden; a
-// double-click then runs the menu's default item too, so the window ends as it was.
+// hides to the area when minimised while there is an area. A click on the icon asks for the
+// window to be shown or hidden; a double-click then runs the menu's default item too, so the
+// window ends as it was. The main window is handed over once it is built.
 class TrayIcon final : public QObject
 {
     Q_OBJECT
@@ -24,8 +24,8 @@ public:
     // The tip shows at most this many characters.
     static constexpr int kTipLength = 63;
 
-    TrayIcon(QWidget *mainWindow, TrayArea *area, QMenu *menu, const QIcon &icon,
-             const QString &tip);
+    TrayIcon(TrayArea *area, QMenu *menu, const QIcon &icon, const QString &tip,
+             QObject *parent = nullptr);
     ~TrayIcon() override;
 
     // Puts the icon into the area.
@@ -33,6 +33,7 @@ public:
     // Whether the main window can stay hidden: only an icon in the area leads back to it.
     bool areaAvailable() const;
 
+    void setMainWindow(QWidget *mainWindow);
     void showMainWindow();
     void hideMainWindow();
 
@@ -41,6 +42,8 @@ public:
 
 signals:
     void clicked();
+    // The area went away: whatever hides in it must come back.
+    void areaLost();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -1,6 +1,7 @@
 // The transparency command with its dialog, and the About window, among the program's windows.
 #include "aboutwindow.h"
 #include "alarmwindow.h"
+#include "appcore.h"
 #include "guard.h"
 #include "mainwindow.h"
 #include "remindereditor.h"
@@ -38,42 +39,37 @@ public:
     QStringList opened;
 };
 
-// The program's five windows, created and destroyed in the program's order.
+// The program's five windows, built by its core, and their settings written back at the end.
 struct WindowSet
 {
+    AppCore core;
     MainWindow *main = nullptr;
     AboutWindow *about = nullptr;
     TransparencyDialog *dialog = nullptr;
-    std::vector<std::unique_ptr<PersistentWindow>> forms;
 
-    explicit WindowSet(AppContext &context)
+    explicit WindowSet(AppContext &context, bool buildAll = true) : core(context)
     {
-        auto create = [&](auto *form) {
-            forms.emplace_back(form);
-            form->initialize();
-            return form;
-        };
-        main = create(new MainWindow(context));
-        about = create(new AboutWindow(context));
-        create(new ReminderEditor(context));
-        create(new AlarmWindow(context));
-        dialog = create(new TransparencyDialog(context));
-        main->setAboutWindow(about);
-        main->setTransparencyDialog(dialog);
+        core.start();
+        main = core.mainWindow();
+        dialog = core.transparencyDialog();
+        if (buildAll) {
+            about = core.aboutWindow();
+            core.editor();
+            core.alarmWindow();
+        }
     }
 
-    ~WindowSet()
-    {
-        for (; !forms.empty(); forms.pop_back())
-            guarded([this] { forms.back()->saveOnExit(); });
-    }
+    ~WindowSet() { core.saveOnExit(); }
 
-    // Each window's opacity, as it remembers it and as the window really carries it.
+    // Each window's opacity, as its settings keep it and as the window really carries it (the
+    // kept value where the window was not built).
     QList<int> opacities() const
     {
         QList<int> out;
-        for (const auto &form : forms)
-            out << form->alpha() << qRound(form->windowOpacity() * 255);
+        for (const WindowSettings *settings : WindowSettings::all()) {
+            const PersistentWindow *w = settings->window();
+            out << settings->alpha() << (w ? qRound(w->windowOpacity() * 255) : settings->alpha());
+        }
         return out;
     }
 };
@@ -164,8 +160,15 @@ private slots:
             });
             QCOMPARE(windows.opacities(), all(155));
         }
+        {
+            // A window built after the change (here the editor) shows it too.
+            WindowSet next(*m_context, false);
+            QCOMPARE(next.opacities(), all(155));
+            runAlpha(next, [](TransparencyDialog *d) { confirm(d, "20"); });
+            QCOMPARE(qRound(next.core.editor()->windowOpacity() * 255), 215);
+        }
         WindowSet next(*m_context);
-        QCOMPARE(next.opacities(), all(155));
+        QCOMPARE(next.opacities(), all(215));
         runAlpha(next, [](TransparencyDialog *d) { confirm(d, "0"); });
         QCOMPARE(next.opacities(), all(255));
         QVERIFY(m_errors.isEmpty());
@@ -215,11 +218,11 @@ private slots:
         auto windows = std::make_unique<WindowSet>(*m_context);
         AboutWindow *about = windows->about;
         QCOMPARE(about->pos(), QPoint(3, 4));
-        windows->main->showAbout();
+        windows->core.showAbout();
         QVERIFY(QTest::qWaitForWindowExposed(about));
         QCOMPARE(about->findChild<QLabel *>("banner")->pixmap().size(), QSize(300, 73));
         QCOMPARE(about->pos(), screenCentreFor(about)); // not where the file put it
-        windows->main->showAbout();
+        windows->core.showAbout();
         int shown = 0;
         for (QWidget *w : QApplication::topLevelWidgets())
             shown += qobject_cast<AboutWindow *>(w) && w->isVisible();
@@ -228,12 +231,12 @@ private slots:
         // Moved, closed and shown again: where it was left; after a restart: centred again.
         about->move(20, 30);
         about->close();
-        windows->main->showAbout();
+        windows->core.showAbout();
         QCOMPARE(about->pos(), QPoint(20, 30));
         windows.reset();
         windows = std::make_unique<WindowSet>(*m_context);
         QCOMPARE(windows->about->pos(), QPoint(20, 30));
-        windows->main->showAbout();
+        windows->core.showAbout();
         QCOMPARE(windows->about->pos(), screenCentreFor(windows->about));
     }
 

@@ -1,4 +1,5 @@
 #include "adaptivemenubar.h"
+#include "appcore.h"
 #include "guard.h"
 #include "mainwindow.h"
 #include "reminderlistmodel.h"
@@ -33,7 +34,7 @@ constexpr int kHelp = 2;
 const QStringList kWholeFile{"&Добавяне ...", "&Изтриване", "&Редактиране ...", "-", "И&зход"};
 const QStringList kDeleteOnly{"&Изтриване", "<expand>"};
 
-QStringList shown(const TActionPopupMenu *menu)
+QStringList shown(const AdaptiveMenu *menu)
 {
     QStringList out;
     for (QAction *a : menu->actions()) {
@@ -44,7 +45,7 @@ QStringList shown(const TActionPopupMenu *menu)
 }
 
 // The colour of the picture column beside an entry.
-QColor columnColour(TActionPopupMenu *menu, QAction *entry)
+QColor columnColour(AdaptiveMenu *menu, QAction *entry)
 {
     return menu->grab().toImage().pixelColor(3, menu->actionGeometry(entry).center().y());
 }
@@ -63,19 +64,20 @@ private:
     LocaleFormats m_formats =
         LocaleFormats::fromLocale(QLocale(QLocale::Bulgarian, QLocale::Bulgaria));
     std::unique_ptr<AppContext> m_context;
-    std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<AppCore> m_core;
+    MainWindow *m_window = nullptr;
     AdaptiveMenuBar *m_bar = nullptr;
 
-    TActionPopupMenu *menu(int index) const { return m_bar->popupMenu(index); }
+    AdaptiveMenu *menu(int index) const { return m_bar->popupMenu(index); }
     QAction *entry(int index, const char *command) const
     {
         return menu(index)->findChild<QAction *>(QString::fromLatin1(command) + "Item");
     }
 
     // Opens a menu with a click on the bar.
-    TActionPopupMenu *open(int index)
+    AdaptiveMenu *open(int index)
     {
-        TActionPopupMenu *m = menu(index);
+        AdaptiveMenu *m = menu(index);
         QTest::mouseClick(m_bar, Qt::LeftButton, {},
                           m_bar->actionGeometry(m->menuAction()).center());
         return QTest::qWaitFor([m] { return m->isVisible(); }) ? m : nullptr;
@@ -87,7 +89,7 @@ private:
         auto *view = m_window->findChild<QTableView *>("reminderView");
         view->selectRow(0);
         m_window->updateOnIdle();
-        TActionPopupMenu *file = open(kFile);
+        AdaptiveMenu *file = open(kFile);
         QVERIFY(file);
         QTest::mouseClick(file, Qt::LeftButton, {},
                           file->actionGeometry(entry(kFile, "deleteAction")).center());
@@ -115,30 +117,31 @@ private slots:
         list.write("a\r\nb\r\nc\r\n");
         list.close();
         m_sound.events.clear();
-        m_window = std::make_unique<MainWindow>(*m_context);
-        m_window->initialize();
+        m_core = std::make_unique<AppCore>(*m_context);
+        m_core->start();
+        m_window = m_core->mainWindow();
         m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(m_window));
         m_bar = m_window->findChild<AdaptiveMenuBar *>("menuBar");
         QVERIFY(m_bar);
     }
 
-    void cleanup() { m_window.reset(); }
+    void cleanup() { m_core.reset(); }
 
     void freshStart_menusWhole_unusedEntriesInTheLightColumn()
     {
         QCOMPARE(m_bar->height(), 24);
         QCOMPARE(m_bar->font().family(), QString("Tahoma"));
-        TActionPopupMenu *file = open(kFile);
+        AdaptiveMenu *file = open(kFile);
         QVERIFY(file);
         QCOMPARE(shown(file), kWholeFile);
         QCOMPARE(columnColour(file, file->entries()[0]), QColor(247, 246, 238));
         file->hide();
-        TActionPopupMenu *options = open(kOptions);
+        AdaptiveMenu *options = open(kOptions);
         QVERIFY(options);
         QCOMPARE(columnColour(options, options->entries()[0]), QColor(236, 233, 216));
         options->hide();
-        TActionPopupMenu *help = open(kHelp);
+        AdaptiveMenu *help = open(kHelp);
         QVERIFY(help);
         QCOMPARE(shown(help), QStringList({"З&а програмата"}));
         help->hide();
@@ -150,7 +153,7 @@ private slots:
         QCOMPARE(m_window->model()->rowCount(), 2);
         QCOMPARE(m_sound.events, QStringList({"menu-click"}));
         QCOMPARE(m_bar->usage().itemUsage(kFile, 1), (UsageData{1, 13}));
-        TActionPopupMenu *file = open(kFile);
+        AdaptiveMenu *file = open(kFile);
         QVERIFY(file);
         QCOMPARE(shown(file), kDeleteOnly);
         file->hide();
@@ -172,7 +175,7 @@ private slots:
         QFETCH(QString, how);
         runDeleteFromMenu();
         m_bar->setExpandDelay(how.startsWith("wait") ? 50 : 60000);
-        TActionPopupMenu *file = open(kFile);
+        AdaptiveMenu *file = open(kFile);
         QVERIFY(file);
         QAction *remove = entry(kFile, "deleteAction");
         if (how == "rowClick") {
@@ -221,7 +224,7 @@ private slots:
         for (int i = 0; i < m_bar->usage().itemCount(kFile); ++i)
             QCOMPARE(m_bar->usage().itemUsage(kFile, i).UsageCount, 0);
         QVERIFY(m_sound.events.isEmpty());
-        TActionPopupMenu *file = open(kFile);
+        AdaptiveMenu *file = open(kFile);
         QVERIFY(file);
         QCOMPARE(shown(file), kWholeFile);
         file->hide();
@@ -229,7 +232,7 @@ private slots:
 
     void highlight_putsTheHintIntoTheStatusBar()
     {
-        TActionPopupMenu *options = open(kOptions);
+        AdaptiveMenu *options = open(kOptions);
         QVERIFY(options);
         QTest::mouseMove(options, options->actionGeometry(options->entries()[0]).center());
         QTRY_COMPARE(m_window->currentHint(), QString("Процент на прозрачност"));
@@ -241,7 +244,7 @@ private slots:
 
     void keys_cyrillicLettersPickNothing_enterRunsTheHighlightedEntry()
     {
-        TActionPopupMenu *help = open(kHelp);
+        AdaptiveMenu *help = open(kHelp);
         QVERIFY(help);
         // "З&а програмата" underlines the Cyrillic "а".
         QTest::sendKeyEvent(QTest::Click, help, Qt::Key_unknown, QString("а"), Qt::NoModifier);

@@ -1,4 +1,5 @@
 #include "alarmwindow.h"
+#include "appcore.h"
 #include "appexit.h"
 #include "child.h"
 #include "guard.h"
@@ -84,9 +85,10 @@ class TestReminders : public QObject
     FakeSound m_sound;
     LocaleFormats m_bg = LocaleFormats::fromLocale(QLocale("bg_BG"));
     std::unique_ptr<AppContext> m_context;
-    std::unique_ptr<MainWindow> m_main;
-    std::unique_ptr<ReminderEditor> m_editor;
-    std::unique_ptr<AlarmWindow> m_alarm;
+    std::unique_ptr<AppCore> m_core;
+    MainWindow *m_main = nullptr;
+    ReminderEditor *m_editor = nullptr;
+    AlarmWindow *m_alarm = nullptr;
     QStringList m_errors;
 
     void start(const QByteArray &list)
@@ -95,14 +97,11 @@ class TestReminders : public QObject
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(list);
         f.close();
-        m_main = std::make_unique<MainWindow>(*m_context);
-        m_main->initialize();
-        m_editor = std::make_unique<ReminderEditor>(*m_context);
-        m_editor->initialize();
-        m_alarm = std::make_unique<AlarmWindow>(*m_context);
-        m_alarm->initialize();
-        m_main->setReminderEditor(m_editor.get());
-        m_main->setAlarmWindow(m_alarm.get());
+        m_core = std::make_unique<AppCore>(*m_context);
+        m_core->start();
+        m_main = m_core->mainWindow();
+        m_editor = m_core->editor();
+        m_alarm = m_core->alarmWindow();
         // The tests drive the check themselves, with the fake clock (no wake-up timer here).
     }
 
@@ -116,10 +115,10 @@ class TestReminders : public QObject
 
     QStringList alarmLabels() const
     {
-        return {child<QLabel>(m_alarm.get(), "dateValue")->text(),
-                child<QLabel>(m_alarm.get(), "nameValue")->text(),
-                child<QLabel>(m_alarm.get(), "timeValue")->text(),
-                child<QLabel>(m_alarm.get(), "notesValue")->text()};
+        return {child<QLabel>(m_alarm, "dateValue")->text(),
+                child<QLabel>(m_alarm, "nameValue")->text(),
+                child<QLabel>(m_alarm, "timeValue")->text(),
+                child<QLabel>(m_alarm, "notesValue")->text()};
     }
 
 private slots:
@@ -138,42 +137,40 @@ private slots:
 
     void cleanup()
     {
-        m_main.reset();
-        m_editor.reset();
-        m_alarm.reset();
+        m_core.reset();
         setErrorBoxHandler({});
     }
 
     void add_givesLocaleTexts_atSortedPlace_andKeepsPickers()
     {
         start("m\r\n\t1.1.27 г.\r\n\t8:00:00\r\n\tx\r\n");
-        QCOMPARE(child<QDateEdit>(m_editor.get(), "dateEdit")->date(),
+        QCOMPARE(child<QDateEdit>(m_editor, "dateEdit")->date(),
                  QDate(2026, 12, 9)); // set once at creation
-        QCOMPARE(child<QTimeEdit>(m_editor.get(), "timeEdit")->time(), QTime(17, 11, 29));
-        whenShown(m_editor.get(), [this] {
+        QCOMPARE(child<QTimeEdit>(m_editor, "timeEdit")->time(), QTime(17, 11, 29));
+        whenShown(m_editor, [this] {
             QCOMPARE(m_editor->windowTitle(), QString("Добавяне на нов запис"));
-            child<QLineEdit>(m_editor.get(), "nameEdit")->setText("a\tname\r\nwith breaks");
-            child<QLineEdit>(m_editor.get(), "notesEdit")->setText("бележка");
-            child<QDateEdit>(m_editor.get(), "dateEdit")->setDate(QDate(2026, 12, 12));
-            child<QTimeEdit>(m_editor.get(), "timeEdit")->setTime(QTime(8, 30, 0));
-            QTest::keyClick(m_editor.get(), Qt::Key_Return);
+            child<QLineEdit>(m_editor, "nameEdit")->setText("a\tname\r\nwith breaks");
+            child<QLineEdit>(m_editor, "notesEdit")->setText("бележка");
+            child<QDateEdit>(m_editor, "dateEdit")->setDate(QDate(2026, 12, 12));
+            child<QTimeEdit>(m_editor, "timeEdit")->setTime(QTime(8, 30, 0));
+            QTest::keyClick(m_editor, Qt::Key_Return);
         });
-        m_main->addReminder();
+        m_core->addReminder();
         const ReminderEntries rows = m_main->model()->entries();
         QCOMPARE(rows.size(), 2);
         QCOMPARE(rows[0].name, QString("a\tname  with breaks"));
         QCOMPARE(rows[0].details, QStringList({"12.12.26 г.", "8:30:00", "бележка"}));
-        QVERIFY(m_main->findChild<QTimer *>("saveTimer")->isActive());
+        QVERIFY(m_core->findChild<QTimer *>("saveTimer")->isActive());
 
         // The second use starts empty but keeps the date and time of the first.
-        whenShown(m_editor.get(), [this] {
-            QCOMPARE(child<QLineEdit>(m_editor.get(), "nameEdit")->text(), QString());
-            QCOMPARE(child<QLineEdit>(m_editor.get(), "notesEdit")->text(), QString());
-            QCOMPARE(child<QDateEdit>(m_editor.get(), "dateEdit")->date(), QDate(2026, 12, 12));
-            QCOMPARE(child<QTimeEdit>(m_editor.get(), "timeEdit")->time(), QTime(8, 30, 0));
-            QTest::keyClick(m_editor.get(), Qt::Key_Escape);
+        whenShown(m_editor, [this] {
+            QCOMPARE(child<QLineEdit>(m_editor, "nameEdit")->text(), QString());
+            QCOMPARE(child<QLineEdit>(m_editor, "notesEdit")->text(), QString());
+            QCOMPARE(child<QDateEdit>(m_editor, "dateEdit")->date(), QDate(2026, 12, 12));
+            QCOMPARE(child<QTimeEdit>(m_editor, "timeEdit")->time(), QTime(8, 30, 0));
+            QTest::keyClick(m_editor, Qt::Key_Escape);
         });
-        m_main->addReminder();
+        m_core->addReminder();
         QCOMPARE(m_main->model()->rowCount(), 2);
     }
 
@@ -181,29 +178,29 @@ private slots:
     {
         start("r\r\n\t10.12.26 г.\r\n\t7:15:00\r\n\tnotes\r\n");
         select(0);
-        whenShown(m_editor.get(), [this] {
+        whenShown(m_editor, [this] {
             QCOMPARE(m_editor->windowTitle(), QString("Редактиране на запис"));
-            QCOMPARE(child<QLineEdit>(m_editor.get(), "nameEdit")->text(), QString("r"));
-            QCOMPARE(child<QDateEdit>(m_editor.get(), "dateEdit")->date(), QDate(2026, 12, 10));
-            QCOMPARE(child<QTimeEdit>(m_editor.get(), "timeEdit")->time(), QTime(7, 15, 0));
-            child<QLineEdit>(m_editor.get(), "nameEdit")->setText("changed");
-            child<QPushButton>(m_editor.get(), "cancelButton")->click();
+            QCOMPARE(child<QLineEdit>(m_editor, "nameEdit")->text(), QString("r"));
+            QCOMPARE(child<QDateEdit>(m_editor, "dateEdit")->date(), QDate(2026, 12, 10));
+            QCOMPARE(child<QTimeEdit>(m_editor, "timeEdit")->time(), QTime(7, 15, 0));
+            child<QLineEdit>(m_editor, "nameEdit")->setText("changed");
+            child<QPushButton>(m_editor, "cancelButton")->click();
         });
         m_main->editSelectedReminder();
         QCOMPARE(m_main->model()->entry(0).name, QString("r"));
-        QVERIFY(!m_main->findChild<QTimer *>("saveTimer")->isActive());
-        QCOMPARE(child<QTimeEdit>(m_editor.get(), "timeEdit")->time(),
+        QVERIFY(!m_core->findChild<QTimer *>("saveTimer")->isActive());
+        QCOMPARE(child<QTimeEdit>(m_editor, "timeEdit")->time(),
                  QTime(7, 15, 0)); // pickers keep the row's values
 
-        whenShown(m_editor.get(), [this] {
-            child<QTimeEdit>(m_editor.get(), "timeEdit")->setTime(QTime(7, 16, 0));
-            child<QPushButton>(m_editor.get(), "okButton")->click();
+        whenShown(m_editor, [this] {
+            child<QTimeEdit>(m_editor, "timeEdit")->setTime(QTime(7, 16, 0));
+            child<QPushButton>(m_editor, "okButton")->click();
         });
         m_main->editSelectedReminder();
         QCOMPARE(m_main->model()->entry(0).details,
                  QStringList({"10.12.26 г.", "7:16:00", "notes"}));
         QCOMPARE(m_main->selectedRow(), 0);
-        QVERIFY(m_main->findChild<QTimer *>("saveTimer")->isActive());
+        QVERIFY(m_core->findChild<QTimer *>("saveTimer")->isActive());
     }
 
     void edit_badRows_reportAndOpenNoDialog_data()
@@ -233,17 +230,17 @@ private slots:
     void due_soundsThenShowsWindowWithTexts()
     {
         start("Среща\r\n\t9.12.26 г.\r\n\t9:00:02\r\n\tв офиса\r\n");
-        m_main->checkDueReminders();
+        m_core->checkDueReminders();
         QVERIFY(m_sound.played.isEmpty());
         m_clock.current = m_clock.current.addSecs(2);
-        whenShown(m_alarm.get(), [this] {
+        whenShown(m_alarm, [this] {
             QCOMPARE(m_sound.played.size(), 1); // the sound came first, to its end
             QCOMPARE(alarmLabels(), QStringList({"9.12.26 г.", "Среща", "9:00:02", "в офиса"}));
-            QTest::keyClick(m_alarm.get(), Qt::Key_Escape); // does nothing
+            QTest::keyClick(m_alarm, Qt::Key_Escape); // does nothing
             QVERIFY(m_alarm->isVisible());
-            child<QPushButton>(m_alarm.get(), "closeButton")->click();
+            child<QPushButton>(m_alarm, "closeButton")->click();
         });
-        m_main->checkDueReminders();
+        m_core->checkDueReminders();
         QVERIFY(!m_alarm->isVisible());
         QCOMPARE(m_sound.played, QStringList{QDir::currentPath() + "/alarm.wav"});
         QCOMPARE(m_main->model()->rowCount(), 1); // the entry stays
@@ -254,24 +251,24 @@ private slots:
         start("a\r\n\t9.12.26 г.\r\n\t9:00:01\r\n\tfirst\r\n"
               "b\r\n\t9.12.26 г.\r\n\t9:00:01\r\n\tsecond\r\n"
               "c\r\n\t9.12.26 г.\r\n\t9:00:20\r\n\tthird\r\n");
-        m_main->checkDueReminders();
+        m_core->checkDueReminders();
         m_clock.current = m_clock.current.addSecs(1);
         QStringList shown;
         std::function<void()> closeNext = [&] {
-            shown << child<QLabel>(m_alarm.get(), "notesValue")->text();
+            shown << child<QLabel>(m_alarm, "notesValue")->text();
             if (shown.size() == 1) {
                 // The user is away for a minute; checks keep running under the open window.
                 for (int i = 0; i < 60; ++i) {
                     m_clock.current = m_clock.current.addSecs(1);
-                    m_main->checkDueReminders();
+                    m_core->checkDueReminders();
                 }
             }
-            child<QPushButton>(m_alarm.get(), "closeButton")->click();
+            child<QPushButton>(m_alarm, "closeButton")->click();
             if (shown.size() < 3)
-                QTimer::singleShot(0, m_alarm.get(), [&] { whenShown(m_alarm.get(), closeNext); });
+                QTimer::singleShot(0, m_alarm, [&] { whenShown(m_alarm, closeNext); });
         };
-        whenShown(m_alarm.get(), closeNext);
-        m_main->checkDueReminders();
+        whenShown(m_alarm, closeNext);
+        m_core->checkDueReminders();
         QCOMPARE(shown, QStringList({"first", "second", "third"}));
         QCOMPARE(m_sound.played.size(), 3);
         QVERIFY(m_errors.isEmpty());
@@ -298,9 +295,9 @@ private slots:
 
         // The clock is set forward past the row: the check catches it up and plans anew.
         m_clock.current = nine.addSecs(25 * 60);
-        whenShown(m_alarm.get(), [this] {
-            QCOMPARE(child<QLabel>(m_alarm.get(), "timeValue")->text(), QString("9:20:30"));
-            child<QPushButton>(m_alarm.get(), "closeButton")->click();
+        whenShown(m_alarm, [this] {
+            QCOMPARE(child<QLabel>(m_alarm, "timeValue")->text(), QString("9:20:30"));
+            child<QPushButton>(m_alarm, "closeButton")->click();
         });
         timer.setClock();
         QCOMPARE(m_sound.played.size(), 1);
@@ -312,10 +309,10 @@ private slots:
     {
         // Exiting sets a flag for the rest of this process, so this test runs last.
         start("a\r\n\t9.12.26 г.\r\n\t9:00:01\r\n\tn\r\n");
-        m_main->checkDueReminders();
+        m_core->checkDueReminders();
         m_clock.current = m_clock.current.addSecs(1);
         m_sound.duringSound = [] { requestApplicationExit(); };
-        m_main->checkDueReminders();
+        m_core->checkDueReminders();
         QVERIFY(!m_alarm->isVisible());
         QCOMPARE(m_sound.played.size(), 1);
     }

@@ -1,8 +1,11 @@
+#include "aboutwindow.h"
+#include "appcore.h"
 #include "autostart.h"
 #include "error.h"
 #include "faketrayarea.h"
 #include "guard.h"
 #include "mainwindow.h"
+#include "persistentwindow.h"
 #include "remindereditor.h"
 #include "reminderlistmodel.h"
 #include "trayicon.h"
@@ -68,22 +71,21 @@ private:
     std::unique_ptr<AppContext> m_context;
     QStringList m_errors;
 
-    std::unique_ptr<MainWindow> createWindow(bool withList = true)
+    std::unique_ptr<AppCore> m_core;
+
+    // A run of the program as far as its start; the main window is built when first shown.
+    AppCore *start(bool withList = true)
     {
         if (withList) {
             QFile f(m_context->listPath);
             f.open(QIODevice::WriteOnly);
         }
-        auto w = std::make_unique<MainWindow>(*m_context);
-        w->initialize();
-        return w;
+        m_core = std::make_unique<AppCore>(*m_context);
+        m_core->start();
+        return m_core.get();
     }
 
-    static QMenu *trayMenu(MainWindow *w) { return w->findChild<QMenu *>("trayMenu"); }
-    static QAction *item(MainWindow *w, const char *name)
-    {
-        return trayMenu(w)->findChild<QAction *>(name);
-    }
+    QAction *item(const char *name) const { return m_core->trayMenu()->findChild<QAction *>(name); }
 
 private slots:
     void init()
@@ -101,12 +103,16 @@ private slots:
         setErrorBoxHandler([this](const QString &text) { m_errors << text; });
     }
 
-    void cleanup() { setErrorBoxHandler({}); }
-
-    void trayMenu_itemsInOrder_defaultItemFirst_dockedHiddenAtStart()
+    void cleanup()
     {
-        auto w = createWindow();
-        QMenu *menu = trayMenu(w.get());
+        m_core.reset();
+        setErrorBoxHandler({});
+    }
+
+    void trayMenu_itemsInOrder_dockedAtStart_noWindowBuilt()
+    {
+        AppCore *core = start();
+        QMenu *menu = core->trayMenu();
         QStringList rows;
         for (QAction *a : menu->actions()) {
             rows << (a->isSeparator() ? "-" : a->text());
@@ -114,16 +120,23 @@ private slots:
         }
         QCOMPARE(rows, (QStringList{"Показване / Скриване", "-", "Добавяне на нов запис ...", "-",
                                     "За програмата", "Стартиране с ОС", "-", "Изход"}));
-        QCOMPARE(menu->defaultAction(), item(w.get(), "trayShowHide"));
+        QCOMPARE(menu->defaultAction(), item("trayShowHide"));
 
-        // The icon is in the area with its tip, picture and menu before anything else shows.
+        // The icon is in the area with its tip, picture and menu; no window is built for a run
+        // that sits in the tray.
         QVERIFY(m_area.shown);
         QCOMPARE(m_area.tip, QString("Vellaro Версия: 2.0"));
         QVERIFY(!m_area.icon.isNull());
         QCOMPARE(m_area.menu.data(), menu);
-        w->showAtStart();
-        QVERIFY(!w->isVisible());
-        w.reset();
+        core->showAtStart();
+        QVERIFY(!core->builtMainWindow());
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        QVERIFY(std::none_of(windows.begin(), windows.end(), [](QWidget *t) {
+            return qobject_cast<PersistentWindow *>(t) != nullptr;
+        }));
+        item("trayAbout")->trigger();
+        QVERIFY(core->aboutWindow()->isVisible());
+        m_core.reset();
         QVERIFY(!m_area.shown);
     }
 
@@ -151,23 +164,23 @@ private slots:
     void noArea_theWindowShowsAtStartAndWhenTheAreaGoes()
     {
         m_area.available = false;
-        auto w = createWindow();
-        w->showAtStart();
-        QVERIFY(w->isVisible());
+        start()->showAtStart();
+        QVERIFY(m_core->builtMainWindow() && m_core->builtMainWindow()->isVisible());
 
         m_area.available = true;
-        auto hidden = createWindow();
-        hidden->showAtStart();
-        QVERIFY(!hidden->isVisible());
+        AppCore *core = start();
+        core->showAtStart();
+        QVERIFY(!core->builtMainWindow());
         m_area.setAvailable(false);
-        QVERIFY(hidden->isVisible());
+        QVERIFY(core->builtMainWindow() && core->builtMainWindow()->isVisible());
     }
 
     void activations_clickTogglesDoubleClickLeavesTheWindowAsItWas()
     {
-        auto w = createWindow();
+        AppCore *core = start();
         m_area.click(QSystemTrayIcon::Trigger);
-        QVERIFY(w->isVisible());
+        MainWindow *w = core->builtMainWindow();
+        QVERIFY(w && w->isVisible());
         m_area.click(QSystemTrayIcon::Trigger);
         QVERIFY(!w->isVisible());
         for (bool visible : {false, true}) {
@@ -179,9 +192,9 @@ private slots:
         m_area.click(QSystemTrayIcon::MiddleClick);
         m_area.click(QSystemTrayIcon::Context);
         QVERIFY(!w->isVisible());
-        item(w.get(), "trayShowHide")->trigger();
+        item("trayShowHide")->trigger();
         QVERIFY(w->isVisible());
-        item(w.get(), "trayShowHide")->trigger();
+        item("trayShowHide")->trigger();
         QVERIFY(!w->isVisible());
     }
 
@@ -189,7 +202,7 @@ private slots:
     {
         for (bool available : {true, false}) {
             m_area.available = available;
-            auto w = createWindow();
+            MainWindow *w = start()->mainWindow();
             w->show();
             m_area.shown = false;
             w->setWindowState(Qt::WindowMinimized);
@@ -203,55 +216,30 @@ private slots:
         }
     }
 
-    void items_runTheWindowsCommands_data()
-    {
-        QTest::addColumn<QByteArray>("item");
-        QTest::addColumn<QByteArray>("action");
-        QTest::newRow("add") << QByteArray("trayAdd") << QByteArray("addAction");
-        QTest::newRow("about") << QByteArray("trayAbout") << QByteArray("aboutAction");
-        QTest::newRow("exit") << QByteArray("trayExit") << QByteArray("exitAction");
-    }
-
-    void items_runTheWindowsCommands()
-    {
-        QFETCH(QByteArray, item);
-        QFETCH(QByteArray, action);
-        auto w = createWindow();
-        auto *command = w->findChild<QAction *>(QString::fromLatin1(action));
-        QVERIFY(command);
-        // The command is only watched here, not run: it would open dialogs or end the test.
-        QObject::disconnect(command, &QAction::triggered, w.get(), nullptr);
-        QSignalSpy triggered(command, &QAction::triggered);
-        this->item(w.get(), item.constData())->trigger();
-        QCOMPARE(triggered.size(), 1);
-    }
-
     // A desktop that draws the menu itself keeps it working while the editor is open: asking
     // for the editor again only brings it forward, and what the user typed is what is added.
     void addWhileTheEditorIsOpen_bringsItForwardAndKeepsWhatWasTyped()
     {
-        auto w = createWindow();
-        ReminderEditor editor(*m_context);
-        editor.initialize();
-        w->setReminderEditor(&editor);
+        AppCore *core = start();
+        ReminderEditor *editor = core->editor();
         bool stillTyped = false;
         int openDialogs = 0;
-        QTimer::singleShot(0, &editor, [&] {
-            editor.findChild<QLineEdit *>("nameEdit")->setText("Probe");
-            item(w.get(), "trayAdd")->trigger();
-            stillTyped = editor.findChild<QLineEdit *>("nameEdit")->text() == "Probe";
+        QTimer::singleShot(0, editor, [&] {
+            editor->findChild<QLineEdit *>("nameEdit")->setText("Probe");
+            item("trayAdd")->trigger();
+            stillTyped = editor->findChild<QLineEdit *>("nameEdit")->text() == "Probe";
             const QWidgetList windows = QApplication::topLevelWidgets();
             openDialogs = int(std::count_if(windows.begin(), windows.end(), [](QWidget *t) {
                 return t->isVisible() && t->isModal();
             }));
-            editor.findChild<QPushButton *>("okButton")->click();
+            editor->findChild<QPushButton *>("okButton")->click();
         });
-        item(w.get(), "trayAdd")->trigger();
+        item("trayAdd")->trigger();
         QVERIFY(stillTyped);
         QCOMPARE(openDialogs, 1);
-        QCOMPARE(w->model()->rowCount(), 1);
-        QCOMPARE(w->model()->entry(0).name, QString("Probe"));
-        QVERIFY(!editor.isVisible());
+        QCOMPARE(core->model()->rowCount(), 1);
+        QCOMPARE(core->model()->entry(0).name, QString("Probe"));
+        QVERIFY(!editor->isVisible());
     }
 
     void startWithSession_read_data()
@@ -274,15 +262,15 @@ private slots:
         QFETCH(bool, checked);
         m_autostart.open = open;
         m_autostart.exists = exists;
-        auto w = createWindow(withList);
-        QCOMPARE(item(w.get(), "trayStartWithSession")->isChecked(), checked);
+        start(withList);
+        QCOMPARE(item("trayStartWithSession")->isChecked(), checked);
         QCOMPARE(m_errors.size(), withList ? 0 : 1);
     }
 
     void startWithSession_clickFollowsTheStoreNotTheMark()
     {
-        auto w = createWindow(false); // first run: mark checked, value absent
-        QAction *autostart = item(w.get(), "trayStartWithSession");
+        start(false); // first run: mark checked, value absent
+        QAction *autostart = item("trayStartWithSession");
         QVERIFY(autostart->isChecked());
         autostart->trigger();
         QVERIFY(!autostart->isChecked());
@@ -296,8 +284,8 @@ private slots:
     void startWithSession_storeThatDoesNotOpenOnlyFlipsTheMark()
     {
         m_autostart.open = false;
-        auto w = createWindow();
-        QAction *autostart = item(w.get(), "trayStartWithSession");
+        start();
+        QAction *autostart = item("trayStartWithSession");
         autostart->trigger();
         autostart->trigger();
         autostart->trigger();
@@ -309,8 +297,8 @@ private slots:
     void startWithSession_refusedWriteIsReportedAndTheMarkStaysFlipped()
     {
         m_autostart.refuseWrite = true;
-        auto w = createWindow();
-        QAction *autostart = item(w.get(), "trayStartWithSession");
+        start();
+        QAction *autostart = item("trayStartWithSession");
         QVERIFY(!autostart->isChecked());
         autostart->trigger();
         QVERIFY(autostart->isChecked());

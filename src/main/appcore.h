@@ -1,0 +1,121 @@
+#pragma once
+
+#include "appcontext.h"
+#include "remindercheck.h"
+
+#include <QObject>
+
+#include <memory>
+
+class QAction;
+class QMenu;
+class QTimer;
+class QWidget;
+
+namespace vellaro {
+
+class AboutWindow;
+class AlarmWindow;
+class MainWindow;
+class ReminderEditor;
+class ReminderListModel;
+class TransparencyDialog;
+class TrayIcon;
+class WindowSettings;
+
+// What lives for the whole run: the list and its file, the check and its plan, the timed save,
+// the alarm queue, the tray icon and its menu, and the settings of every window. The windows
+// themselves are built the first time they are needed; a program that only sits in the tray
+// never builds one.
+class AppCore final : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit AppCore(AppContext &context);
+    ~AppCore() override;
+
+    // The start: every window's settings are read, the list is loaded (a failure is shown in the
+    // error box, and then whether the program starts with the session is not read), the icon
+    // goes into the area and the first check is asked for.
+    void start();
+    // Shows the main window when there is no notification area to bring it back from.
+    void showAtStart();
+    // The end: the windows' settings in reverse creation order, the list before the main
+    // window's. Every failure is shown; the rest is still written.
+    void saveOnExit();
+
+    ReminderListModel *model() const { return m_model; }
+    QMenu *trayMenu() const { return m_trayMenu; }
+
+    // The windows, each built the first time it is asked for.
+    MainWindow *mainWindow();
+    AboutWindow *aboutWindow();
+    ReminderEditor *editor();
+    AlarmWindow *alarmWindow();
+    TransparencyDialog *transparencyDialog();
+    // The main window when it was built; nothing is built for asking.
+    MainWindow *builtMainWindow() const;
+
+    // The commands. One whose window is open already brings that window to the front and does
+    // nothing else: a modal window is never entered twice.
+    void addReminder();
+    void editReminder(int row);
+    void showAbout();
+    // Asks for a transparency percentage and gives every window of the program its opacity.
+    void chooseTransparency();
+    void exitProgram();
+    // Shows the main window when hidden, hides it when shown.
+    void toggleVisibility();
+    // Turns start with the session on or off, by what the store holds; the item has flipped
+    // its check mark already, as a checkable menu item does before anything else.
+    void toggleStartWithSession();
+
+    // Finds the rows due since the previous check and shows them one after another: sound, then
+    // the alarm window; rows falling due meanwhile wait their turn.
+    void checkDueReminders();
+
+    // Starts the save timer unless it already runs (its countdown is not restarted).
+    void scheduleSave();
+    // What the save timer runs: writes the list and stops the timer.
+    void saveAfterChanges();
+    void loadReminders();
+    void saveReminders();
+    // The regional settings changed: new texts take the new form, stored ones keep theirs.
+    void localeChanged();
+
+    // Brings an open window to the front; false when it is not open.
+    static bool raiseIfOpen(QWidget *window);
+
+private:
+    template <typename W> struct Slot
+    {
+        std::unique_ptr<WindowSettings> settings;
+        std::unique_ptr<W> window;
+    };
+    template <typename W> W *build(Slot<W> &slot);
+    void buildTrayMenu();
+    // Asks the wall-clock timer to wake the program when something can next fall due.
+    void planNextCheck();
+    void schedulePlan();
+
+    AppContext &m_context;
+    ReminderListModel *m_model = nullptr;
+    QTimer *m_saveTimer = nullptr;
+    QMenu *m_trayMenu = nullptr;
+    QAction *m_startWithSessionAction = nullptr;
+    TrayIcon *m_trayIcon = nullptr;
+    ReminderCheck m_check;
+    QList<DueReminder> m_alarmQueue;
+    bool m_showingAlarms = false;
+    bool m_planPending = false;
+
+    // In creation order; written back in the reverse order.
+    Slot<MainWindow> m_main;
+    Slot<AboutWindow> m_about;
+    Slot<ReminderEditor> m_editor;
+    Slot<AlarmWindow> m_alarm;
+    Slot<TransparencyDialog> m_transparency;
+};
+
+} // namespace vellaro
