@@ -24,6 +24,13 @@ QList<TBaseForm *> &registry()
     return forms;
 }
 
+// A Wayland client can neither place its windows nor make them translucent: the compositor
+// decides both, and what it reports as a position is not where the user put the window.
+bool onWayland()
+{
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
 QFont windowFont()
 {
     QFont font(QStringLiteral("MS Sans Serif"));
@@ -64,7 +71,9 @@ void TBaseForm::DoDestroy()
 void TBaseForm::setAlphaBlendValue(int alpha)
 {
     m_alphaBlendValue = alpha & 0xFF;
-    setWindowOpacity(m_alphaBlendValue / 255.0);
+    // On Wayland the value is only kept (and stored at exit); Qt would warn and do nothing.
+    if (!onWayland())
+        setWindowOpacity(m_alphaBlendValue / 255.0);
 }
 
 void TBaseForm::setDesignBounds(int left, int top, int width, int height)
@@ -102,7 +111,9 @@ void TBaseForm::restoreSettings()
     if (!visibleSomewhere && QGuiApplication::primaryScreen())
         position = QGuiApplication::primaryScreen()->availableGeometry().topLeft();
 
-    move(position);
+    // Where the compositor places windows, the stored position is left for other sessions.
+    if (!onWayland())
+        move(position);
     if (m_fixedBorder)
         setFixedSize(std::max(width, 0), std::max(height, 0));
     else
@@ -115,8 +126,11 @@ void TBaseForm::storeSettings()
 {
     ProfileFile &ini = *m_context.settings;
     const QString section = windowTitle();
-    ini.writeInteger(section, kTop, y());
-    ini.writeInteger(section, kLeft, x());
+    // What Wayland reports as a position is not one: the stored one stays as it was.
+    if (!onWayland()) {
+        ini.writeInteger(section, kTop, y());
+        ini.writeInteger(section, kLeft, x());
+    }
     ini.writeInteger(section, kWidth, width());
     ini.writeInteger(section, kHeight, height());
     ini.writeInteger(m_context.opacitySection, kAlphaBlend, m_alphaBlendValue);
