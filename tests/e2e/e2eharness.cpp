@@ -16,6 +16,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTest>
 #include <QThread>
@@ -500,7 +501,7 @@ QProcess *Session::startUserHelper(const QString &program, const QStringList &ar
                QProcessEnvironment::systemEnvironment().value(QStringLiteral("PATH")));
     if (m_account && !handToAccount())
         return nullptr;
-    return startLogged(program, arguments, env, true);
+    return startLogged(program, arguments, env, m_account != nullptr);
 }
 
 QProcess *Session::startLogged(const QString &program, const QStringList &arguments,
@@ -1140,6 +1141,21 @@ bool Session::useAccount(const QString &name)
         count = 0;
     account->groups.resize(count);
     m_account = std::move(account);
+
+    // A sanitizer that cannot read its suppressions file stops the program at start, and the
+    // account may not reach the source tree (a checkout under /root): it gets a copy.
+    const QString lsanKey = QStringLiteral("LSAN_OPTIONS");
+    QStringList lsanOptions = m_appEnv.value(lsanKey).split(u':', Qt::SkipEmptyParts);
+    for (QString &option : lsanOptions) {
+        if (!option.startsWith(QLatin1String("suppressions=")))
+            continue;
+        const QString copy = filePath(QStringLiteral("lsan.supp"));
+        if (!QFile::copy(option.mid(option.indexOf(u'=') + 1), copy))
+            return fail(QStringLiteral("cannot copy the sanitizer suppressions: ") + option);
+        option = QStringLiteral("suppressions=") + copy;
+    }
+    if (!lsanOptions.isEmpty())
+        m_appEnv.insert(lsanKey, lsanOptions.join(u':'));
     return handToAccount();
 }
 
@@ -1168,11 +1184,47 @@ std::function<void()> Session::accountSwitch() const
     };
 }
 
+bool Session::startAudioSink()
+{
+    if (!startUserHelper(QStringLiteral("pulseaudio"),
+                         {QStringLiteral("-n"), QStringLiteral("--daemonize=no"),
+                          QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--system=false"),
+                          QStringLiteral("--load=module-native-protocol-unix"),
+                          QStringLiteral("--load=module-null-sink sink_name=nullsink"),
+                          QStringLiteral("--load=module-always-sink")}))
+        return false;
+    const QString socket = runtimeDir() + QStringLiteral("/pulse/native");
+    return waitUntil([&] { return QFile::exists(socket); }, kServerTimeoutMs) ||
+           fail(QStringLiteral("the audio server did not start"));
+}
+
+QProcess *Session::startRecording(const QString &wavPath)
+{
+    return startUserHelper(QStringLiteral("parec"),
+                           {QStringLiteral("-d"), QStringLiteral("nullsink.monitor"),
+                            QStringLiteral("--latency-msec=20"),
+                            QStringLiteral("--file-format=wav"), wavPath});
+}
+
+double Session::audibleSeconds(const QString &wavPath)
+{
+    const ToolResult stat =
+        run(QStringLiteral("sox"),
+            {wavPath, QStringLiteral("-n"), QStringLiteral("silence"), QStringLiteral("1"),
+             QStringLiteral("0.01"), QStringLiteral("1%"), QStringLiteral("reverse"),
+             QStringLiteral("silence"), QStringLiteral("1"), QStringLiteral("0.01"),
+             QStringLiteral("1%"), QStringLiteral("reverse"), QStringLiteral("stat")});
+    static const QRegularExpression length(QStringLiteral("Length \\(seconds\\):\\s+([0-9.]+)"));
+    const QRegularExpressionMatch match = length.match(QString::fromUtf8(stat.err));
+    return stat.finished && match.hasMatch() ? match.captured(1).toDouble() : -1;
+}
+
 bool Session::startWayland()
 {
     if (m_sway)
         return true;
-    if (!m_account && !useAccount(QStringLiteral("vellarotest")))
+    // sway refuses to run as root; anyone else runs it as themselves.
+    if (!m_account && ::geteuid() == 0 && !useAccount(QStringLiteral("vellarotest")))
         return false;
     const QString config = filePath(QStringLiteral("sway.conf"));
     // No X server inside: the program must use Wayland, not fall back to X11. Windows float, as
@@ -1188,7 +1240,8 @@ bool Session::startWayland()
     env.insert(QStringLiteral("WLR_BACKENDS"), QStringLiteral("headless"));
     env.insert(QStringLiteral("WLR_LIBINPUT_NO_DEVICES"), QStringLiteral("1"));
     env.insert(QStringLiteral("WLR_RENDERER"), QStringLiteral("pixman"));
-    m_sway = startLogged(QStringLiteral("sway"), {QStringLiteral("-c"), config}, env, true);
+    m_sway = startLogged(QStringLiteral("sway"), {QStringLiteral("-c"), config}, env,
+                         m_account != nullptr);
     if (!m_sway)
         return false;
     const QDir runtime(runtimeDir());

@@ -222,6 +222,14 @@ public:
     bool useAccount(const QString &name);
     // Starts a helper with the program's environment, as the session's account when one is set.
     QProcess *startUserHelper(const QString &program, const QStringList &arguments);
+    // A PulseAudio server with a null sink, run like the program (as the session's account when
+    // one is set), which programs started later find in their runtime folder.
+    bool startAudioSink();
+    // Records what reaches the null sink into a WAV file until the recorder gets SIGINT.
+    QProcess *startRecording(const QString &wavPath);
+    // How long a recording is audible, silence trimmed at both ends; -1 when it cannot be read.
+    double audibleSeconds(const QString &wavPath);
+
     // A headless sway compositor (no outputs to show, no input devices, software rendering) run
     // as the session's account; later program starts use Wayland and no X server.
     bool startWayland();

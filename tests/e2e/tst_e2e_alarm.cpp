@@ -1,49 +1,21 @@
 // A reminder falls due in the real program: the sound reaches the audio server to its end, then
 // the alarm window opens; without a sound file or without any audio server the window still opens.
+#include "duelist.h"
 #include "e2eharness.h"
-#include "localeformats.h"
 
-#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTest>
 
 #include <csignal>
 
-using namespace vellaro;
 using namespace vellaro::e2e;
 
 namespace {
 
 const QString kAlarmTitle = QStringLiteral("Напомняне ...");
 constexpr double kSoundSeconds = 0.6;
-
-// A list whose only entry falls due the given number of seconds from now, in Bulgarian texts.
-QByteArray listDueIn(int seconds)
-{
-    const LocaleFormats bg = LocaleFormats::fromLocale(QLocale(QStringLiteral("bg_BG")));
-    const QDateTime due = QDateTime::currentDateTime().addSecs(seconds);
-    return ("Среща\r\n\t" + bg.dateText(due.date()) + "\r\n\t" + bg.timeText(due.time()) +
-            "\r\n\tв офиса\r\n")
-        .toUtf8();
-}
-
-// Sound is given to a PulseAudio server of the session's own, playing into a null sink.
-QStringList withSessionAudio(Session &s, QStringList command)
-{
-    return QStringList{QStringLiteral("XDG_RUNTIME_DIR=") + s.runtimeDir(),
-                       QStringLiteral("HOME=") + s.filePath(QStringLiteral("home"))} +
-           command;
-}
-
-double seconds(const QByteArray &soxStat, const char *field)
-{
-    const QRegularExpression re(QStringLiteral("%1:\\s+(-?[0-9.]+)").arg(QLatin1String(field)));
-    const auto match = re.match(QString::fromUtf8(soxStat));
-    return match.hasMatch() ? match.captured(1).toDouble() : -1;
-}
 
 } // namespace
 
@@ -86,24 +58,9 @@ private slots:
                    QStringLiteral("880"), QStringLiteral("vol"), QStringLiteral("0.5")})
                 .ok());
 
-        QVERIFY(s.startHelper(
-            QStringLiteral("env"),
-            withSessionAudio(s, {QStringLiteral("pulseaudio"), QStringLiteral("-n"),
-                                 QStringLiteral("--daemonize=no"),
-                                 QStringLiteral("--exit-idle-time=-1"),
-                                 QStringLiteral("--system=false"),
-                                 QStringLiteral("--load=module-native-protocol-unix"),
-                                 QStringLiteral("--load=module-null-sink sink_name=nullsink"),
-                                 QStringLiteral("--load=module-always-sink")})));
-        const QString socket = s.runtimeDir() + QStringLiteral("/pulse/native");
-        QVERIFY2(waitUntil([&] { return QFile::exists(socket); }, 10000), "no audio server");
+        QVERIFY2(s.startAudioSink(), qPrintable(s.error()));
         const QString recording = s.filePath(QStringLiteral("recording.wav"));
-        QProcess *recorder =
-            s.startHelper(QStringLiteral("env"),
-                          withSessionAudio(s, {QStringLiteral("parec"), QStringLiteral("-d"),
-                                               QStringLiteral("nullsink.monitor"),
-                                               QStringLiteral("--latency-msec=20"),
-                                               QStringLiteral("--file-format=wav"), recording}));
+        QProcess *recorder = s.startRecording(recording);
         QVERIFY(recorder);
 
         QVERIFY(writeFile(s.filePath(QStringLiteral("List.ul1")), listDueIn(3)));
@@ -120,14 +77,7 @@ private slots:
         QTest::qWait(1000);
         QVERIFY(Session::sendSignal(recorder, SIGINT));
         QVERIFY(Session::waitForExit(recorder, 3000));
-        const ToolResult stat =
-            s.run(QStringLiteral("sox"),
-                  {recording, QStringLiteral("-n"), QStringLiteral("silence"), QStringLiteral("1"),
-                   QStringLiteral("0.01"), QStringLiteral("1%"), QStringLiteral("reverse"),
-                   QStringLiteral("silence"), QStringLiteral("1"), QStringLiteral("0.01"),
-                   QStringLiteral("1%"), QStringLiteral("reverse"), QStringLiteral("stat")});
-        QVERIFY2(stat.finished, stat.err.constData());
-        const double audible = seconds(stat.err, "Length \\(seconds\\)");
+        const double audible = s.audibleSeconds(recording);
         QVERIFY2(audible >= kSoundSeconds - 0.15 && audible <= kSoundSeconds + 0.15,
                  qPrintable(QStringLiteral("audible for %1 s").arg(audible)));
 

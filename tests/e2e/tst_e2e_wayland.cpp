@@ -2,13 +2,11 @@
 // unprivileged account, the tray through a StatusNotifierItem host on a private session bus, and
 // sound through a PulseAudio null sink. A Wayland client cannot place its windows or make them
 // translucent, so the positions and the opacity in the settings file must survive such a run.
+#include "duelist.h"
 #include "e2eharness.h"
-#include "localeformats.h"
 #include "profile.h"
 
-#include <QDateTime>
 #include <QFile>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -24,23 +22,6 @@ const QString kAlarmTitle = QStringLiteral("Напомняне ...");
 const QString kErrorCaption = QStringLiteral("Vellaro  Version 2.0");
 constexpr int kTimeoutMs = 20000;
 constexpr double kSoundSeconds = 0.6;
-
-// A list whose only entry falls due the given number of seconds from now, in Bulgarian texts.
-QByteArray listDueIn(int seconds)
-{
-    const LocaleFormats bg = LocaleFormats::fromLocale(QLocale(QStringLiteral("bg_BG")));
-    const QDateTime due = QDateTime::currentDateTime().addSecs(seconds);
-    return ("Среща\r\n\t" + bg.dateText(due.date()) + "\r\n\t" + bg.timeText(due.time()) +
-            "\r\n\tв офиса\r\n")
-        .toUtf8();
-}
-
-double soxField(const QByteArray &soxStat, const char *field)
-{
-    const QRegularExpression re(QStringLiteral("%1:\\s+(-?[0-9.]+)").arg(QLatin1String(field)));
-    const auto match = re.match(QString::fromUtf8(soxStat));
-    return match.hasMatch() ? match.captured(1).toDouble() : -1;
-}
 
 QString iniValue(const QString &path, const QString &section, const QString &key)
 {
@@ -150,18 +131,9 @@ private slots:
                               QString::number(kSoundSeconds), "sine", "880", "vol", "0.5"})
                     .ok());
         // The sound server is the account's, like the program: it finds it in its runtime folder.
-        QVERIFY(
-            s.startUserHelper("pulseaudio", {"-n", "--daemonize=no", "--exit-idle-time=-1",
-                                             "--system=false", "--load=module-native-protocol-unix",
-                                             "--load=module-null-sink sink_name=nullsink",
-                                             "--load=module-always-sink"}));
-        QVERIFY2(
-            waitUntil([&] { return QFile::exists(s.runtimeDir() + "/pulse/native"); }, kTimeoutMs),
-            "no audio server");
+        QVERIFY2(s.startAudioSink(), qPrintable(s.error()));
         const QString recording = s.filePath("recording.wav");
-        QProcess *recorder =
-            s.startUserHelper("parec", {"-d", "nullsink.monitor", "--latency-msec=20",
-                                        "--file-format=wav", recording});
+        QProcess *recorder = s.startRecording(recording);
         QVERIFY(recorder);
 
         QVERIFY(writeFile(s.filePath("List.ul1"), listDueIn(4)));
@@ -175,11 +147,7 @@ private slots:
         QTest::qWait(1000);
         QVERIFY(Session::sendSignal(recorder, SIGINT));
         QVERIFY(Session::waitForExit(recorder, 5000));
-        const ToolResult stat =
-            s.run("sox", {recording, "-n", "silence", "1", "0.01", "1%", "reverse", "silence", "1",
-                          "0.01", "1%", "reverse", "stat"});
-        QVERIFY2(stat.finished, stat.err.constData());
-        const double audible = soxField(stat.err, "Length \\(seconds\\)");
+        const double audible = s.audibleSeconds(recording);
         QVERIFY2(audible >= kSoundSeconds - 0.15 && audible <= kSoundSeconds + 0.15,
                  qPrintable(QStringLiteral("audible for %1 s").arg(audible)));
 
