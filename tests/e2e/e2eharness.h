@@ -230,7 +230,7 @@ public:
     // How long a recording is audible, silence trimmed at both ends; -1 when it cannot be read.
     double audibleSeconds(const QString &wavPath);
 
-    // A headless sway compositor (no outputs to show, no input devices, software rendering) run
+    // A headless sway compositor (one virtual output, no input devices, software rendering) run
     // as the session's account; later program starts use Wayland and no X server.
     bool startWayland();
     QString waylandSocket() const;

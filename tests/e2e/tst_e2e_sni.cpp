@@ -22,7 +22,7 @@ const QString kAutostart = QStringLiteral("Стартиране с ОС");
 const QString kExit = QStringLiteral("Изход");
 constexpr int kTimeoutMs = 20000;
 // A menu stays open for as long as the user leaves it; an answer within this is an answer at once.
-constexpr int kAtOnceMs = 2000;
+constexpr int kAtOnceMs = 5000;
 
 const QByteArray kList = "bravo\n\t31 Dec 2099\n\t07:00:00\n\tПърви\n";
 // The same list as the program writes it.

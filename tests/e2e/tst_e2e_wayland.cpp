@@ -112,7 +112,7 @@ private slots:
         QVERIFY2(app, qPrintable(s.error()));
         const TrayItem item = s.waitForTrayItem(app, kTimeoutMs);
         QVERIFY2(item.isValid(), qPrintable("no tray item registered\n" + describe(app)));
-        const BusReply reply = s.callTrayItem(item, "ContextMenu", {10, 10}, 2000);
+        const BusReply reply = s.callTrayItem(item, "ContextMenu", {10, 10}, 5000);
         QVERIFY2(reply.replied, "ContextMenu waits for the life of a menu");
         // A menu without a parent would become a tiled window of its own.
         QTest::qWait(1000);
