@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 #include <QTest>
 
+#include <algorithm>
 #include <csignal>
 
 using namespace vellaro;
@@ -118,6 +119,33 @@ private slots:
         QTest::qWait(1000);
         const QList<WaylandWindow> windows = s.waylandWindows(app->processId());
         QVERIFY2(windows.isEmpty(), qPrintable(windows.value(0).title));
+    }
+
+    void trayMenu_opensTheEditor_exitEndsTheProgramAndSaves()
+    {
+        Session s(QStringLiteral(VELLARO_BINARY));
+        prepare(s, "bravo\r\n\t31 Dec 2099\r\n\t07:00:00\r\n\tПърви\r\n");
+        if (QTest::currentTestFailed())
+            return;
+        QProcess *app = s.startApp();
+        QVERIFY2(app, qPrintable(s.error()));
+        const TrayItem item = s.waitForTrayItem(app, kTimeoutMs);
+        QVERIFY2(item.isValid(), qPrintable("no tray item registered\n" + describe(app)));
+        const std::optional<std::vector<MenuEntry>> menu = s.trayMenu(item);
+        QVERIFY2(menu, qPrintable(s.error()));
+        auto idOf = [&](const QString &label) {
+            const auto it = std::find_if(menu->begin(), menu->end(),
+                                         [&](const MenuEntry &e) { return e.label == label; });
+            return it == menu->end() ? -1 : it->id;
+        };
+
+        QVERIFY(s.clickTrayMenuEntry(item, idOf(QStringLiteral("Добавяне на нов запис ..."))));
+        QVERIFY2(s.waitForWaylandWindow(app, QStringLiteral("Добавяне на нов запис"), kTimeoutMs),
+                 "the editor did not open");
+        QVERIFY(s.clickTrayMenuEntry(item, idOf(QStringLiteral("Изход"))));
+        QVERIFY2(Session::waitForExit(app, kTimeoutMs), qPrintable(describe(app)));
+        QCOMPARE(app->exitCode(), 0);
+        QVERIFY(readFile(s.filePath("List.ul1")).startsWith("bravo\r\n"));
     }
 
     void dueReminder_soundsThenOpensTheAlarmWindow()
