@@ -7,17 +7,25 @@
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTest>
 #include <QThread>
 
 #include <algorithm>
 #include <csignal>
 #include <cstring>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/prctl.h>
 #include <unistd.h>
 
@@ -36,6 +44,12 @@ constexpr int kStopTimeoutMs = 3000;
 constexpr int kDbusCallTimeoutMs = 2000;
 constexpr int kMaxAccessibleNodes = 500;
 constexpr int kMaxAccessibleDepth = 16;
+
+const QString kWatcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
+const QString kWatcherPath = QStringLiteral("/StatusNotifierWatcher");
+const QString kItemInterface = QStringLiteral("org.kde.StatusNotifierItem");
+const QString kMenuInterface = QStringLiteral("com.canonical.dbusmenu");
+const QString kPropertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
 
 const QString kAccessibleRoot = QStringLiteral("/org/a11y/atspi/accessible/root");
 const QString kAccessibleInterface = QStringLiteral("org.a11y.atspi.Accessible");
@@ -207,6 +221,14 @@ struct Session::BusState
     std::unique_ptr<AccessibilityBusService> service;
 
     QDBusConnection connection() const { return QDBusConnection(connectionName); }
+};
+
+struct Session::Account
+{
+    QString name;
+    uid_t uid = 0;
+    gid_t gid = 0;
+    std::vector<gid_t> groups;
 };
 
 const AccessibleNode *AccessibleNode::find(const QString &wantedRole,
@@ -452,6 +474,15 @@ QProcess *Session::startProgram(const QString &program, const QStringList &argum
     process->setArguments(arguments);
     process->setProcessEnvironment(m_appEnv);
     process->setWorkingDirectory(workDir());
+    if (m_account) {
+        if (!handToAccount())
+            return nullptr;
+        inChild = [switchUser = accountSwitch(), limits = std::move(inChild)] {
+            if (limits)
+                limits();
+            switchUser();
+        };
+    }
     prepareChild(process.get(), std::move(inChild));
     process->start();
     if (!process->waitForStarted(kStartTimeoutMs)) {
@@ -481,16 +512,34 @@ QProcess *Session::startHelper(const QString &program, const QStringList &argume
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DISPLAY"), m_display);
+    return startLogged(program, arguments, env, false);
+}
+
+QProcess *Session::startUserHelper(const QString &program, const QStringList &arguments)
+{
+    QProcessEnvironment env = m_appEnv;
+    env.insert(QStringLiteral("PATH"),
+               QProcessEnvironment::systemEnvironment().value(QStringLiteral("PATH")));
+    if (m_account && !handToAccount())
+        return nullptr;
+    return startLogged(program, arguments, env, m_account != nullptr);
+}
+
+QProcess *Session::startLogged(const QString &program, const QStringList &arguments,
+                               const QProcessEnvironment &env, bool asAccount)
+{
     auto process = std::make_unique<QProcess>();
     const QString log = filePath(QStringLiteral("logs/helper-%1.log").arg(m_helpers.size() + 1));
     process->setProperty("e2eLog", log);
     process->setProcessChannelMode(QProcess::MergedChannels);
     process->setStandardOutputFile(log);
-    process->setProgram(program);
+    // Found here: the helper's own environment may have no search path.
+    const QString found = QStandardPaths::findExecutable(program);
+    process->setProgram(found.isEmpty() ? program : found);
     process->setArguments(arguments);
     process->setProcessEnvironment(env);
     process->setWorkingDirectory(workDir());
-    prepareChild(process.get());
+    prepareChild(process.get(), asAccount ? accountSwitch() : std::function<void()>());
     process->start();
     if (!process->waitForStarted(kStartTimeoutMs)) {
         m_error = QStringLiteral("cannot start %1: %2").arg(program, process->errorString());
@@ -731,7 +780,7 @@ QList<XWindow> Session::mappedWindows()
     return out;
 }
 
-bool Session::enableAccessibility()
+bool Session::startBus()
 {
     if (m_bus)
         return true;
@@ -741,11 +790,13 @@ bool Session::enableAccessibility()
     if (!file.open(QIODevice::WriteOnly))
         return fail(QStringLiteral("cannot write %1").arg(config));
     // A bare session bus: no service activation, so nothing is started behind the test's back.
+    // Any user may connect: the program may run under an account of its own.
     file.write(QStringLiteral(
                    "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration "
                    "1.0//EN\" \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
                    "<busconfig>\n  <type>session</type>\n  <listen>unix:path=%1</listen>\n"
                    "  <auth>EXTERNAL</auth>\n  <policy context=\"default\">\n"
+                   "    <allow user=\"*\"/>\n"
                    "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
                    "    <allow eavesdrop=\"true\"/>\n    <allow own=\"*\"/>\n  </policy>\n"
                    "</busconfig>\n")
@@ -767,20 +818,31 @@ bool Session::enableAccessibility()
     }
     bus->address = QString::fromUtf8(*address);
     bus->connectionName = QStringLiteral("vellaro-e2e-%1").arg(quintptr(this), 0, 16);
-    QDBusConnection connection = QDBusConnection::connectToBus(bus->address, bus->connectionName);
-    bus->service = std::make_unique<AccessibilityBusService>(bus->address);
-    const bool ok =
-        connection.isConnected() &&
-        connection.registerVirtualObject(QStringLiteral("/org/a11y/bus"), bus->service.get()) &&
-        connection.registerService(QStringLiteral("org.a11y.Bus"));
+    const QDBusConnection connection =
+        QDBusConnection::connectToBus(bus->address, bus->connectionName);
     m_bus = std::move(bus);
-    if (!ok)
+    if (!connection.isConnected())
+        return fail(QStringLiteral("cannot connect to the session bus: ") +
+                    connection.lastError().message());
+    m_appEnv.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_bus->address);
+    return true;
+}
+
+bool Session::enableAccessibility()
+{
+    if (!startBus())
+        return false;
+    if (m_bus->service)
+        return true;
+    QDBusConnection connection = m_bus->connection();
+    m_bus->service = std::make_unique<AccessibilityBusService>(m_bus->address);
+    if (!connection.registerVirtualObject(QStringLiteral("/org/a11y/bus"), m_bus->service.get()) ||
+        !connection.registerService(QStringLiteral("org.a11y.Bus")))
         return fail(QStringLiteral("cannot offer the accessibility bus: ") +
                     connection.lastError().message());
 
     // Qt 6.4 does not act on AT_SPI_BUS_ADDRESS (it announces that bus before its accessibility
     // bridge listens), so the bus is found the way a desktop session offers it.
-    m_appEnv.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_bus->address);
     m_appEnv.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
     return true;
 }
@@ -884,6 +946,429 @@ Session::accessibleTree(qint64 pid, int timeoutMs,
     return tree;
 }
 
+BusReply Session::busCall(const QString &service, const QString &path, const QString &interface,
+                          const QString &method, const QVariantList &args, int timeoutMs) const
+{
+    BusReply reply;
+    if (!m_bus) {
+        reply.error = QStringLiteral("no session bus");
+        return reply;
+    }
+    QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
+    message.setArguments(args);
+    QElapsedTimer clock;
+    clock.start();
+    const QDBusMessage answer = m_bus->connection().call(message, QDBus::Block, timeoutMs);
+    reply.elapsedMs = clock.elapsed();
+    if (answer.type() == QDBusMessage::ErrorMessage) {
+        reply.error = answer.errorName() + QStringLiteral(": ") + answer.errorMessage();
+        reply.replied = answer.errorName() != QLatin1String("org.freedesktop.DBus.Error.NoReply");
+        return reply;
+    }
+    reply.replied = answer.type() == QDBusMessage::ReplyMessage;
+    reply.values = answer.arguments();
+    return reply;
+}
+
+bool Session::startStatusNotifierWatcher()
+{
+    if (m_watcher)
+        return true;
+    if (!startBus())
+        return false;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_bus->address);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    m_watcher = startLogged(QStringLiteral(VELLARO_SNI_WATCHER), {}, env, false);
+    if (!m_watcher)
+        return false;
+    const QString daemon = QStringLiteral("org.freedesktop.DBus");
+    const bool ready = waitUntil(
+        [&] {
+            const BusReply owned =
+                busCall(daemon, QStringLiteral("/org/freedesktop/DBus"), daemon,
+                        QStringLiteral("NameHasOwner"), {kWatcherService}, kDbusCallTimeoutMs);
+            return (owned.ok() && owned.values.value(0).toBool()) ||
+                   m_watcher->state() == QProcess::NotRunning;
+        },
+        kServerTimeoutMs);
+    if (!ready || m_watcher->state() == QProcess::NotRunning)
+        return fail(QStringLiteral("the StatusNotifierWatcher did not start:\n") +
+                    outputOf(m_watcher));
+    return true;
+}
+
+QStringList Session::registeredTrayItems() const
+{
+    const BusReply reply = busCall(
+        kWatcherService, kWatcherPath, kPropertiesInterface, QStringLiteral("Get"),
+        {kWatcherService, QStringLiteral("RegisteredStatusNotifierItems")}, kDbusCallTimeoutMs);
+    if (!reply.ok() || reply.values.isEmpty())
+        return {};
+    return reply.values.first().value<QDBusVariant>().variant().toStringList();
+}
+
+TrayItem Session::waitForTrayItem(QProcess *app, int timeoutMs)
+{
+    TrayItem found;
+    const QString daemon = QStringLiteral("org.freedesktop.DBus");
+    waitUntil(
+        [&] {
+            for (const QString &entry : registeredTrayItems()) {
+                const qsizetype slash = entry.indexOf(u'/');
+                if (slash <= 0)
+                    continue;
+                const BusReply owner = busCall(daemon, QStringLiteral("/org/freedesktop/DBus"),
+                                               daemon, QStringLiteral("GetConnectionUnixProcessID"),
+                                               {entry.left(slash)}, kDbusCallTimeoutMs);
+                if (owner.ok() && owner.values.value(0).toLongLong() == app->processId()) {
+                    found = {entry.left(slash), entry.mid(slash)};
+                    return true;
+                }
+            }
+            return app->state() == QProcess::NotRunning;
+        },
+        timeoutMs);
+    return found;
+}
+
+BusReply Session::callTrayItem(const TrayItem &item, const QString &method,
+                               const QVariantList &args, int timeoutMs)
+{
+    return busCall(item.service, item.path, kItemInterface, method, args, timeoutMs);
+}
+
+QVariant Session::trayItemProperty(const TrayItem &item, const QString &name)
+{
+    const BusReply reply =
+        busCall(item.service, item.path, kPropertiesInterface, QStringLiteral("Get"),
+                {kItemInterface, name}, kDbusCallTimeoutMs);
+    if (!reply.ok() || reply.values.isEmpty())
+        return {};
+    return reply.values.first().value<QDBusVariant>().variant();
+}
+
+QString Session::toolTipTitle(const QVariant &toolTip)
+{
+    // (icon name, icon pixmaps, title, description)
+    if (!toolTip.canConvert<QDBusArgument>())
+        return {};
+    const QDBusArgument arg = toolTip.value<QDBusArgument>();
+    QString iconName;
+    QString title;
+    QString description;
+    arg.beginStructure();
+    arg >> iconName;
+    arg.beginArray();
+    while (!arg.atEnd()) {
+        int width = 0;
+        int height = 0;
+        QByteArray pixels;
+        arg.beginStructure();
+        arg >> width >> height >> pixels;
+        arg.endStructure();
+    }
+    arg.endArray();
+    arg >> title >> description;
+    arg.endStructure();
+    return title;
+}
+
+namespace {
+
+// One (ia{sv}av) node of a DBusMenu layout and everything below it.
+MenuEntry readMenuEntry(const QDBusArgument &arg, int depth)
+{
+    MenuEntry entry;
+    QVariantMap properties;
+    arg.beginStructure();
+    arg >> entry.id >> properties;
+    arg.beginArray();
+    while (!arg.atEnd()) {
+        QDBusVariant child;
+        arg >> child;
+        if (depth < kMaxAccessibleDepth)
+            entry.children.push_back(
+                readMenuEntry(child.variant().value<QDBusArgument>(), depth + 1));
+    }
+    arg.endArray();
+    arg.endStructure();
+    entry.label = properties.value(QStringLiteral("label")).toString();
+    entry.separator =
+        properties.value(QStringLiteral("type")).toString() == QLatin1String("separator");
+    entry.enabled = properties.value(QStringLiteral("enabled"), true).toBool();
+    entry.visible = properties.value(QStringLiteral("visible"), true).toBool();
+    entry.checkable =
+        properties.value(QStringLiteral("toggle-type")).toString() == QLatin1String("checkmark");
+    entry.checked = properties.value(QStringLiteral("toggle-state")).toInt() == 1;
+    return entry;
+}
+
+} // namespace
+
+std::optional<std::vector<MenuEntry>> Session::trayMenu(const TrayItem &item)
+{
+    const QString menu =
+        trayItemProperty(item, QStringLiteral("Menu")).value<QDBusObjectPath>().path();
+    if (menu.isEmpty() || menu == QLatin1String("/NO_DBUSMENU")) {
+        fail(QStringLiteral("the item exports no menu (Menu is \"%1\")").arg(menu));
+        return std::nullopt;
+    }
+    // A host asks first, so that a program filling its menu late can do so.
+    busCall(item.service, menu, kMenuInterface, QStringLiteral("AboutToShow"), {0},
+            kDbusCallTimeoutMs);
+    const BusReply layout = busCall(item.service, menu, kMenuInterface, QStringLiteral("GetLayout"),
+                                    {0, -1, QStringList()}, kDbusCallTimeoutMs);
+    if (!layout.ok() || layout.values.size() < 2) {
+        fail(QStringLiteral("GetLayout failed: ") + layout.error);
+        return std::nullopt;
+    }
+    return readMenuEntry(layout.values.at(1).value<QDBusArgument>(), 0).children;
+}
+
+bool Session::clickTrayMenuEntry(const TrayItem &item, int id)
+{
+    const QString menu =
+        trayItemProperty(item, QStringLiteral("Menu")).value<QDBusObjectPath>().path();
+    if (!m_bus || menu.isEmpty() || menu == QLatin1String("/NO_DBUSMENU"))
+        return fail(QStringLiteral("the item exports no menu"));
+    // Sent without waiting, as hosts do: what the entry does may take its time.
+    QDBusMessage event =
+        QDBusMessage::createMethodCall(item.service, menu, kMenuInterface, QStringLiteral("Event"));
+    event.setArguments({id, QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(0)),
+                        uint(QDateTime::currentSecsSinceEpoch())});
+    return m_bus->connection().send(event);
+}
+
+bool Session::useAccount(const QString &name)
+{
+    const QByteArray user = name.toLocal8Bit();
+    const passwd *entry = ::getpwnam(user.constData());
+    if (!entry) {
+        // Another test may create it at the same moment; what counts is that it exists after.
+        run(QStringLiteral("useradd"), {QStringLiteral("--create-home"), name}, kServerTimeoutMs);
+        entry = ::getpwnam(user.constData());
+    }
+    if (!entry)
+        return fail(QStringLiteral("no account %1 and useradd could not create it").arg(name));
+    auto account = std::make_unique<Account>();
+    account->name = name;
+    account->uid = entry->pw_uid;
+    account->gid = entry->pw_gid;
+    // Asked for here: after the fork only system calls are safe.
+    int count = 64;
+    account->groups.resize(count);
+    if (::getgrouplist(user.constData(), account->gid, account->groups.data(), &count) < 0)
+        count = 0;
+    account->groups.resize(count);
+    m_account = std::move(account);
+
+    // A sanitizer that cannot read its suppressions file stops the program at start, and the
+    // account may not reach the source tree (a checkout under /root): it gets a copy.
+    const QString lsanKey = QStringLiteral("LSAN_OPTIONS");
+    QStringList lsanOptions = m_appEnv.value(lsanKey).split(u':', Qt::SkipEmptyParts);
+    for (QString &option : lsanOptions) {
+        if (!option.startsWith(QLatin1String("suppressions=")))
+            continue;
+        const QString copy = filePath(QStringLiteral("lsan.supp"));
+        if (!QFile::copy(option.mid(option.indexOf(u'=') + 1), copy))
+            return fail(QStringLiteral("cannot copy the sanitizer suppressions: ") + option);
+        option = QStringLiteral("suppressions=") + copy;
+    }
+    if (!lsanOptions.isEmpty())
+        m_appEnv.insert(lsanKey, lsanOptions.join(u':'));
+    return handToAccount();
+}
+
+bool Session::handToAccount()
+{
+    // Whatever the test wrote since (a list, a settings file) becomes the account's too.
+    const ToolResult chown =
+        run(QStringLiteral("chown"),
+            {QStringLiteral("-R"), QStringLiteral("%1:%2").arg(m_account->uid).arg(m_account->gid),
+             workDir()},
+            kServerTimeoutMs);
+    return chown.ok() || fail(QStringLiteral("chown failed: ") + QString::fromLocal8Bit(chown.err));
+}
+
+std::function<void()> Session::accountSwitch() const
+{
+    // What `setpriv --reuid --regid --init-groups` does, done in the child itself: a change of
+    // user clears the parent-death signal, which is set again afterwards.
+    const Account account = *m_account;
+    return [account] {
+        if (::setgroups(account.groups.size(), account.groups.data()) != 0 ||
+            ::setresgid(account.gid, account.gid, account.gid) != 0 ||
+            ::setresuid(account.uid, account.uid, account.uid) != 0)
+            ::_exit(126);
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    };
+}
+
+bool Session::startAudioSink()
+{
+    if (!startUserHelper(QStringLiteral("pulseaudio"),
+                         {QStringLiteral("-n"), QStringLiteral("--daemonize=no"),
+                          QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--system=false"),
+                          QStringLiteral("--load=module-native-protocol-unix"),
+                          QStringLiteral("--load=module-null-sink sink_name=nullsink"),
+                          QStringLiteral("--load=module-always-sink")}))
+        return false;
+    const QString socket = runtimeDir() + QStringLiteral("/pulse/native");
+    return waitUntil([&] { return QFile::exists(socket); }, kServerTimeoutMs) ||
+           fail(QStringLiteral("the audio server did not start"));
+}
+
+QProcess *Session::startRecording(const QString &wavPath)
+{
+    return startUserHelper(QStringLiteral("parec"),
+                           {QStringLiteral("-d"), QStringLiteral("nullsink.monitor"),
+                            QStringLiteral("--latency-msec=20"),
+                            QStringLiteral("--file-format=wav"), wavPath});
+}
+
+bool Session::startWayland()
+{
+    if (m_sway)
+        return true;
+    // sway refuses to run as root; anyone else runs it as themselves.
+    if (!m_account && ::geteuid() == 0 && !useAccount(QStringLiteral("vellarotest")))
+        return false;
+    const QString config = filePath(QStringLiteral("sway.conf"));
+    // No X server inside: the program must use Wayland, not fall back to X11. Windows float, as
+    // on a stacking desktop, so that they keep the size they ask for.
+    if (!writeFile(config, "xwayland disable\nfor_window [shell=\"xdg_shell\"] floating enable\n"))
+        return fail(QStringLiteral("cannot write %1").arg(config));
+    if (!handToAccount())
+        return false;
+    QProcessEnvironment env = m_appEnv;
+    env.remove(QStringLiteral("DISPLAY"));
+    env.insert(QStringLiteral("PATH"),
+               QProcessEnvironment::systemEnvironment().value(QStringLiteral("PATH")));
+    env.insert(QStringLiteral("WLR_BACKENDS"), QStringLiteral("headless"));
+    env.insert(QStringLiteral("WLR_LIBINPUT_NO_DEVICES"), QStringLiteral("1"));
+    env.insert(QStringLiteral("WLR_RENDERER"), QStringLiteral("pixman"));
+    m_sway = startLogged(QStringLiteral("sway"), {QStringLiteral("-c"), config}, env,
+                         m_account != nullptr);
+    if (!m_sway)
+        return false;
+    const QDir runtime(runtimeDir());
+    const bool ready = waitUntil(
+        [&] {
+            const QStringList sockets =
+                runtime.entryList({QStringLiteral("wayland-*")}, QDir::System);
+            const QStringList ipc =
+                runtime.entryList({QStringLiteral("sway-ipc.*.sock")}, QDir::System);
+            for (const QString &socket : sockets) {
+                if (!socket.endsWith(QLatin1String(".lock")))
+                    m_waylandSocket = runtime.filePath(socket);
+            }
+            if (!ipc.isEmpty())
+                m_swaySocket = runtime.filePath(ipc.first());
+            return (!m_waylandSocket.isEmpty() && !m_swaySocket.isEmpty()) ||
+                   m_sway->state() == QProcess::NotRunning;
+        },
+        kServerTimeoutMs);
+    if (!ready || m_sway->state() == QProcess::NotRunning)
+        return fail(QStringLiteral("sway did not start:\n") + outputOf(m_sway));
+    // The IPC socket shows before the compositor answers on it.
+    if (!waitUntil(
+            [&] {
+                return run(QStringLiteral("swaymsg"),
+                           {QStringLiteral("-s"), m_swaySocket, QStringLiteral("-t"),
+                            QStringLiteral("get_version")})
+                    .ok();
+            },
+            kServerTimeoutMs))
+        return fail(QStringLiteral("sway does not answer on %1").arg(m_swaySocket));
+
+    m_appEnv.remove(QStringLiteral("DISPLAY"));
+    // The graphics driver Qt's Wayland plugin loads is gone by the time of the leak check: only
+    // a full unwind reaches the frames of its loader that the leak suppressions name.
+    const QString asanKey = QStringLiteral("ASAN_OPTIONS");
+    if (m_appEnv.contains(asanKey))
+        m_appEnv.insert(asanKey,
+                        m_appEnv.value(asanKey) + QStringLiteral(":fast_unwind_on_malloc=0"));
+    m_appEnv.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
+    m_appEnv.insert(QStringLiteral("WAYLAND_DISPLAY"), m_waylandSocket);
+    return true;
+}
+
+QString Session::waylandSocket() const
+{
+    return m_waylandSocket;
+}
+
+namespace {
+
+void collectWaylandWindows(const QJsonObject &node, qint64 pid, QList<WaylandWindow> &out)
+{
+    if (node.contains(QLatin1String("pid"))) {
+        WaylandWindow window;
+        window.id = node.value(QLatin1String("id")).toInteger();
+        window.pid = node.value(QLatin1String("pid")).toInteger();
+        window.title = node.value(QLatin1String("name")).toString();
+        window.appId = node.value(QLatin1String("app_id")).toString();
+        const QJsonObject rect = node.value(QLatin1String("rect")).toObject();
+        window.rect =
+            QRect(rect.value(QLatin1String("x")).toInt(), rect.value(QLatin1String("y")).toInt(),
+                  rect.value(QLatin1String("width")).toInt(),
+                  rect.value(QLatin1String("height")).toInt());
+        const QJsonObject content = node.value(QLatin1String("window_rect")).toObject();
+        window.size = QSize(content.value(QLatin1String("width")).toInt(),
+                            content.value(QLatin1String("height")).toInt());
+        window.visible = node.value(QLatin1String("visible")).toBool();
+        if (pid <= 0 || window.pid == pid)
+            out.append(window);
+    }
+    for (const char *children : {"nodes", "floating_nodes"}) {
+        for (const QJsonValue &child : node.value(QLatin1String(children)).toArray())
+            collectWaylandWindows(child.toObject(), pid, out);
+    }
+}
+
+} // namespace
+
+QList<WaylandWindow> Session::waylandWindows(qint64 pid)
+{
+    QList<WaylandWindow> out;
+    if (m_swaySocket.isEmpty())
+        return out;
+    const ToolResult tree =
+        run(QStringLiteral("swaymsg"), {QStringLiteral("-s"), m_swaySocket, QStringLiteral("-t"),
+                                        QStringLiteral("get_tree"), QStringLiteral("-r")});
+    if (tree.ok())
+        collectWaylandWindows(QJsonDocument::fromJson(tree.out).object(), pid, out);
+    return out;
+}
+
+std::optional<WaylandWindow> Session::waitForWaylandWindow(QProcess *app, const QString &title,
+                                                           int timeoutMs)
+{
+    std::optional<WaylandWindow> found;
+    waitUntil(
+        [&] {
+            for (const WaylandWindow &window : waylandWindows(app->processId())) {
+                if (window.title == title)
+                    found = window;
+            }
+            return found || app->state() == QProcess::NotRunning;
+        },
+        timeoutMs);
+    return found;
+}
+
+bool Session::waitForWaylandWindowGone(QProcess *app, const QString &title, int timeoutMs)
+{
+    return waitUntil(
+        [&] {
+            const QList<WaylandWindow> windows = waylandWindows(app->processId());
+            return std::none_of(windows.begin(), windows.end(),
+                                [&](const WaylandWindow &w) { return w.title == title; });
+        },
+        timeoutMs);
+}
+
 void Session::stopAll()
 {
     // Whatever the test left running is of no further interest: programs are killed outright.
@@ -891,6 +1376,8 @@ void Session::stopAll()
         stopProcess(*app, false);
     for (const std::unique_ptr<QProcess> &helper : m_helpers)
         stopProcess(*helper, true);
+    m_watcher = nullptr;
+    m_sway = nullptr;
     if (m_bus) {
         QDBusConnection::disconnectFromBus(m_bus->connectionName);
         if (m_bus->daemon)

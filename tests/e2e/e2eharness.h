@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QVariant>
 
 #include <functional>
 #include <memory>
@@ -43,6 +44,51 @@ struct AccessibleNode
     QStringList namesOf(const QString &role) const;
     // One line per node, indented by depth: for failure messages.
     QString dump(int depth = 0) const;
+};
+
+// A tray item as a StatusNotifierItem host knows it: the bus name it answers on and its object.
+struct TrayItem
+{
+    QString service;
+    QString path;
+
+    bool isValid() const { return !service.isEmpty() && !path.isEmpty(); }
+};
+
+// One entry of a menu exported over com.canonical.dbusmenu, as a host draws it.
+struct MenuEntry
+{
+    int id = 0;
+    QString label; // as exported: a mnemonic is marked with "_"
+    bool separator = false;
+    bool enabled = true;
+    bool visible = true;
+    bool checkable = false; // toggle-type "checkmark"
+    bool checked = false;   // toggle-state 1
+    std::vector<MenuEntry> children;
+};
+
+// The answer to one D-Bus call, and how long it took to come.
+struct BusReply
+{
+    bool replied = false; // a reply or an error arrived within the time limit
+    QString error;        // error name and message; empty on success
+    QVariantList values;
+    qint64 elapsedMs = 0;
+
+    bool ok() const { return replied && error.isEmpty(); }
+};
+
+// A window of a Wayland client as the compositor lists it.
+struct WaylandWindow
+{
+    qint64 id = 0;
+    qint64 pid = 0;
+    QString title;
+    QString appId;
+    QRect rect; // on the output, as the compositor placed it, decorations included
+    QSize size; // the client's own surface
+    bool visible = false;
 };
 
 // Polls cond until it holds or timeoutMs passes, processing Qt events in between (the
@@ -154,6 +200,54 @@ public:
     accessibleTree(qint64 pid, int timeoutMs,
                    const std::function<bool(const AccessibleNode &)> &ready = {});
 
+    // A StatusNotifierItem host: a private session bus (shared with the accessibility bus when
+    // both are asked for) and the tests' StatusNotifierWatcher on it. Later program starts take
+    // their tray through StatusNotifierItem and export their tray menu over DBusMenu.
+    bool startStatusNotifierWatcher();
+    // The items registered with the watcher, "service/path" each.
+    QStringList registeredTrayItems() const;
+    // The item the program registered; invalid on timeout or when the program ended first.
+    TrayItem waitForTrayItem(QProcess *app, int timeoutMs);
+    // A method of org.kde.StatusNotifierItem called as a host calls it ("Activate",
+    // "ContextMenu", "SecondaryActivate", each with x and y). Waits at most timeoutMs.
+    BusReply callTrayItem(const TrayItem &item, const QString &method, const QVariantList &args,
+                          int timeoutMs = kBusCallTimeoutMs);
+    // A property of the item ("Title", "Status", "Menu", "ToolTip", "IconPixmap", ...); invalid
+    // when it cannot be read.
+    QVariant trayItemProperty(const TrayItem &item, const QString &name);
+    // The title of a ToolTip property value, the text a host shows as the tip.
+    static QString toolTipTitle(const QVariant &toolTip);
+    // The item's menu as a host reads it: AboutToShow on the root, then the whole layout. nullopt
+    // when the item exports no menu or the layout cannot be read; error() says why.
+    std::optional<std::vector<MenuEntry>> trayMenu(const TrayItem &item);
+    // Sends the "clicked" event for a menu entry, as a host does when the user picks it: without
+    // waiting for the answer. False when the item exports no menu.
+    bool clickTrayMenuEntry(const TrayItem &item, int id);
+
+    // Runs later program starts, and the helpers of startUserHelper() and startWayland(), as this
+    // unprivileged account (created when missing): a root session has no user's limits, and
+    // sway refuses to run as root. The work folder becomes the account's.
+    bool useAccount(const QString &name);
+    // Starts a helper with the program's environment, as the session's account when one is set.
+    QProcess *startUserHelper(const QString &program, const QStringList &arguments);
+    // A PulseAudio server with a null sink, run like the program (as the session's account when
+    // one is set), which programs started later find in their runtime folder.
+    bool startAudioSink();
+    // Records what reaches the null sink into a WAV file until the recorder gets SIGINT.
+    QProcess *startRecording(const QString &wavPath);
+
+    // A headless sway compositor (one virtual output, no input devices, software rendering) run
+    // as the session's account; later program starts use Wayland and no X server.
+    bool startWayland();
+    QString waylandSocket() const;
+    // The windows the compositor manages, of the given process when pid > 0.
+    QList<WaylandWindow> waylandWindows(qint64 pid = 0);
+    // The program's window of this title once the compositor lists it; nullopt on timeout or
+    // when the program ends first.
+    std::optional<WaylandWindow> waitForWaylandWindow(QProcess *app, const QString &title,
+                                                      int timeoutMs);
+    bool waitForWaylandWindowGone(QProcess *app, const QString &title, int timeoutMs);
+
     // Stops every process of the session; also done by the destructor.
     void stopAll();
 
@@ -162,12 +256,23 @@ public:
     // report, so a sanitizer build cannot pass with a fault that the test itself did not notice.
     QString sanitizerReports() const;
 
+    static constexpr int kBusCallTimeoutMs = 5000;
+
 private:
     struct XState;
     struct BusState;
+    struct Account;
 
     bool fail(const QString &message);
     void prepareChild(QProcess *process, std::function<void()> inChild = {}) const;
+    bool startBus();
+    bool handToAccount();
+    // What a child runs before its program to become the session's account.
+    std::function<void()> accountSwitch() const;
+    QProcess *startLogged(const QString &program, const QStringList &arguments,
+                          const QProcessEnvironment &env, bool asAccount);
+    BusReply busCall(const QString &service, const QString &path, const QString &interface,
+                     const QString &method, const QVariantList &args, int timeoutMs) const;
     std::unique_ptr<QProcess> launch(const QString &program, const QStringList &arguments,
                                      const QProcessEnvironment &env, const QString &workDir,
                                      const QString &errorLog = {});
@@ -184,6 +289,11 @@ private:
     std::unique_ptr<QProcess> m_xserver;
     std::unique_ptr<XState> m_x;
     std::unique_ptr<BusState> m_bus;
+    std::unique_ptr<Account> m_account;
+    QProcess *m_watcher = nullptr;
+    QProcess *m_sway = nullptr;
+    QString m_waylandSocket;
+    QString m_swaySocket;
     std::vector<std::unique_ptr<QProcess>> m_apps;
     std::vector<std::unique_ptr<QProcess>> m_helpers;
 };

@@ -1,10 +1,9 @@
 // A reminder falls due in the real program: the sound (alarm.wav, or the desktop's alarm sound when
 // there is none) reaches the audio server to its end, then the alarm window opens; without any
 // audio server the window still opens.
+#include "duelist.h"
 #include "e2eharness.h"
-#include "localeformats.h"
 
-#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QStandardPaths>
@@ -12,31 +11,12 @@
 
 #include <csignal>
 
-using namespace vellaro;
 using namespace vellaro::e2e;
 
 namespace {
 
 const QString kAlarmTitle = QStringLiteral("Напомняне ...");
 constexpr double kSoundSeconds = 0.6;
-
-// A list whose only entry falls due the given number of seconds from now, in Bulgarian texts.
-QByteArray listDueIn(int seconds)
-{
-    const LocaleFormats bg = LocaleFormats::fromLocale(QLocale(QStringLiteral("bg_BG")));
-    const QDateTime due = QDateTime::currentDateTime().addSecs(seconds);
-    return ("Среща\r\n\t" + bg.dateText(due.date()) + "\r\n\t" + bg.timeText(due.time()) +
-            "\r\n\tв офиса\r\n")
-        .toUtf8();
-}
-
-// Sound is given to a PulseAudio server of the session's own, playing into a null sink.
-QStringList withSessionAudio(Session &s, QStringList command)
-{
-    return QStringList{QStringLiteral("XDG_RUNTIME_DIR=") + s.runtimeDir(),
-                       QStringLiteral("HOME=") + s.filePath(QStringLiteral("home"))} +
-           command;
-}
 
 } // namespace
 
@@ -84,24 +64,9 @@ private slots:
                    QStringLiteral("880"), QStringLiteral("vol"), QStringLiteral("0.5")})
                 .ok());
 
-        QVERIFY(s.startHelper(
-            QStringLiteral("env"),
-            withSessionAudio(s, {QStringLiteral("pulseaudio"), QStringLiteral("-n"),
-                                 QStringLiteral("--daemonize=no"),
-                                 QStringLiteral("--exit-idle-time=-1"),
-                                 QStringLiteral("--system=false"),
-                                 QStringLiteral("--load=module-native-protocol-unix"),
-                                 QStringLiteral("--load=module-null-sink sink_name=nullsink"),
-                                 QStringLiteral("--load=module-always-sink")})));
-        const QString socket = s.runtimeDir() + QStringLiteral("/pulse/native");
-        QVERIFY2(waitUntil([&] { return QFile::exists(socket); }, 10000), "no audio server");
+        QVERIFY2(s.startAudioSink(), qPrintable(s.error()));
         const QString recording = s.filePath(QStringLiteral("recording.wav"));
-        QProcess *recorder =
-            s.startHelper(QStringLiteral("env"),
-                          withSessionAudio(s, {QStringLiteral("parec"), QStringLiteral("-d"),
-                                               QStringLiteral("nullsink.monitor"),
-                                               QStringLiteral("--latency-msec=20"),
-                                               QStringLiteral("--file-format=wav"), recording}));
+        QProcess *recorder = s.startRecording(recording);
         QVERIFY(recorder);
 
         QVERIFY(writeFile(s.filePath(QStringLiteral("List.ul1")), listDueIn(3)));
