@@ -362,13 +362,16 @@ void AppCore::schedulePlan()
 void AppCore::planNextCheck()
 {
     m_planPending = false;
-    if (m_context.wakeTimer)
+    // Until the first check of the run has marked where catching up begins, that check stays
+    // the next wake-up: a plan made before it (the list's load) must not put it off.
+    if (m_context.wakeTimer && m_firstCheckDone)
         m_context.wakeTimer->wakeAt(nextWake(m_context.clock->now(), *m_model, *m_context.formats));
 }
 
 void AppCore::checkDueReminders()
 {
     m_alarmQueue.append(m_check.collectDue(m_context.clock->now(), *m_model, *m_context.formats));
+    m_firstCheckDone = true;
     // Planned before any alarm shows, so that what falls due while it is open is queued in time.
     planNextCheck();
     // Checks that run while an alarm is being shown only queue what falls due.

@@ -109,6 +109,7 @@ private:
     QList<DueReminder> m_alarmQueue;
     bool m_showingAlarms = false;
     bool m_planPending = false;
+    bool m_firstCheckDone = false;
 
     // In creation order; written back in the reverse order.
     Slot<MainWindow> m_main;

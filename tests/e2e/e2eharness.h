@@ -17,6 +17,11 @@
 
 namespace vellaro::e2e {
 
+// The captions the program's windows and its error box carry.
+inline const QString kMainWindowTitle = QStringLiteral("Vellaro - Версия 2.0");
+inline const QString kAlarmWindowTitle = QStringLiteral("Напомняне ...");
+inline const QString kErrorBoxCaption = QStringLiteral("Vellaro  Version 2.0");
+
 // An X window id.
 using XWindow = unsigned long;
 

@@ -124,6 +124,36 @@ private slots:
         QVERIFY(Session::waitForExit(app, 5000));
         QCOMPARE(app->exitCode(), 0);
     }
+
+    // The program sleeps until the reminder's second on the wall clock. Stopped over that second
+    // and continued, it catches the second up at once.
+    void stoppedOverTheDueSecond_alarmComesRightAfterContinue()
+    {
+        Session s(QStringLiteral(VELLARO_BINARY));
+        QVERIFY2(s.start(), qPrintable(s.error()));
+        s.appEnvironment().insert(QStringLiteral("PULSE_SERVER"),
+                                  QStringLiteral("unix:") + s.filePath(QStringLiteral("none")));
+        QVERIFY(writeFile(s.filePath(QStringLiteral("List.ul1")), listDueIn(6)));
+        QElapsedTimer sinceStart;
+        sinceStart.start();
+        QProcess *app = nullptr;
+        startApp(s, app);
+        QVERIFY(app);
+        QVERIFY(s.waitForWindowOf(app, kAlarmTitle, 2000) == 0); // settle, nothing due yet
+        QVERIFY(Session::sendSignal(app, SIGSTOP));
+        QVERIFY(sinceStart.elapsed() < 5000);
+        QTest::qWait(int(8000 - sinceStart.elapsed())); // the due second passes meanwhile
+        QVERIFY(s.findWindows(kAlarmTitle, app->processId()).isEmpty());
+        QElapsedTimer sinceContinue;
+        sinceContinue.start();
+        QVERIFY(Session::sendSignal(app, SIGCONT));
+        QVERIFY2(s.waitForWindowOf(app, kAlarmTitle, 5000), "the alarm window did not open");
+        QVERIFY2(sinceContinue.elapsed() < 3000,
+                 qPrintable(QString::number(sinceContinue.elapsed())));
+        QVERIFY(Session::sendSignal(app, SIGTERM));
+        QVERIFY(Session::waitForExit(app, 5000));
+        QCOMPARE(app->exitCode(), 0);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestAlarmEndToEnd)

@@ -20,9 +20,6 @@ using namespace vellaro::e2e;
 namespace {
 
 const QString kUser = QStringLiteral("vellarotest");
-const QString kMainTitle = QStringLiteral("Vellaro - Версия 2.0");
-const QString kErrorBoxTitle = QStringLiteral("Vellaro  Version 2.0");
-const QString kAlarmTitle = QStringLiteral("Напомняне ...");
 // The program's own alarm sound: four double beeps, from the first to the end of the last.
 constexpr double kOwnSoundSeconds = 2.08;
 
@@ -133,10 +130,10 @@ private slots:
         s.appEnvironment().insert(QStringLiteral("LANG"), QStringLiteral("bg_BG.UTF-8"));
         QProcess *app = s.startProgram(QStringLiteral("setpriv"), asUser({program}));
         QVERIFY2(app, qPrintable(s.error()));
-        QVERIFY2(s.waitForWindowOf(app, kMainTitle, 15000), qPrintable(describe(app)));
-        QVERIFY2(s.findWindows(kErrorBoxTitle, app->processId()).isEmpty(),
+        QVERIFY2(s.waitForWindowOf(app, kMainWindowTitle, 15000), qPrintable(describe(app)));
+        QVERIFY2(s.findWindows(kErrorBoxCaption, app->processId()).isEmpty(),
                  "an error box at the start");
-        QVERIFY2(s.waitForWindowOf(app, kAlarmTitle, 15000), qPrintable(describe(app)));
+        QVERIFY2(s.waitForWindowOf(app, kAlarmWindowTitle, 15000), qPrintable(describe(app)));
 
         QTest::qWait(1000);
         QVERIFY(Session::sendSignal(recorder, SIGINT));
@@ -155,7 +152,7 @@ private slots:
         QVERIFY(saved.contains(QStringLiteral("Среща\r\n").toUtf8()));
         const QByteArray settings =
             readFile(s.filePath(QStringLiteral("config/vellaro/Vellaro.ini")));
-        QVERIFY2(settings.contains(kMainTitle.toUtf8()), settings.constData());
+        QVERIFY2(settings.contains(kMainWindowTitle.toUtf8()), settings.constData());
         QStringList strays;
         for (QDirIterator it(prefix, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
              it.hasNext();) {

@@ -13,7 +13,6 @@ using namespace vellaro::e2e;
 
 namespace {
 
-const QString kMainTitle = QStringLiteral("Vellaro - Версия 2.0");
 const QString kEditorTitle = QStringLiteral("Добавяне на нов запис");
 const QString kTip = QStringLiteral("Vellaro Версия: 2.0");
 const QString kShowHide = QStringLiteral("Показване / Скриване");
@@ -102,7 +101,7 @@ private:
 
     static bool mainShown(Run &run)
     {
-        return !run.session->findWindows(kMainTitle, run.app->processId()).isEmpty();
+        return !run.session->findWindows(kMainWindowTitle, run.app->processId()).isEmpty();
     }
 
     // The exported menu; empty (and the test failed) when there is none.
@@ -137,7 +136,7 @@ private:
         QCOMPARE(reminderNames(saved), expectedNames);
         QVERIFY(saved.contains("\r\n"));
         QVERIFY(readFile(run.session->filePath("Vellaro.ini"))
-                    .contains(("[" + kMainTitle + "]").toUtf8()));
+                    .contains(("[" + kMainWindowTitle + "]").toUtf8()));
     }
 
 private slots:

@@ -18,9 +18,6 @@ using namespace vellaro::e2e;
 
 namespace {
 
-const QString kMainTitle = QStringLiteral("Vellaro - Версия 2.0");
-const QString kAlarmTitle = QStringLiteral("Напомняне ...");
-const QString kErrorCaption = QStringLiteral("Vellaro  Version 2.0");
 constexpr int kTimeoutMs = 20000;
 constexpr double kSoundSeconds = 0.6;
 
@@ -69,7 +66,7 @@ private slots:
         // A position off every screen: where the program could place windows, it would move the
         // window back onto the screen and store that.
         const QString ini = s.filePath("Vellaro.ini");
-        QVERIFY(writeFile(ini, "[" + kMainTitle.toUtf8() +
+        QVERIFY(writeFile(ini, "[" + kMainWindowTitle.toUtf8() +
                                    "]\r\nTop=4000\r\nLeft=5000\r\nWidth=600\r\nHeight=400\r\n"
                                    "[vellaro]\r\nAlphaBlend=155\r\n"));
         QProcess *app = s.startApp();
@@ -81,23 +78,23 @@ private slots:
 
         QVERIFY(s.callTrayItem(item, "Activate", {0, 0}).ok());
         const std::optional<WaylandWindow> main =
-            s.waitForWaylandWindow(app, kMainTitle, kTimeoutMs);
+            s.waitForWaylandWindow(app, kMainWindowTitle, kTimeoutMs);
         QVERIFY2(main, qPrintable("Activate did not show the main window\n" + describe(app)));
         // The size comes back; the position is the compositor's, and the opacity is no error.
         QCOMPARE(main->size, QSize(600, 400));
-        QVERIFY(!shown(s, app, kErrorCaption));
+        QVERIFY(!shown(s, app, kErrorBoxCaption));
         QVERIFY(s.callTrayItem(item, "Activate", {0, 0}).ok());
-        QVERIFY2(s.waitForWaylandWindowGone(app, kMainTitle, kTimeoutMs),
+        QVERIFY2(s.waitForWaylandWindowGone(app, kMainWindowTitle, kTimeoutMs),
                  "a second Activate did not hide the main window");
         QVERIFY(s.callTrayItem(item, "Activate", {0, 0}).ok());
-        QVERIFY(s.waitForWaylandWindow(app, kMainTitle, kTimeoutMs));
+        QVERIFY(s.waitForWaylandWindow(app, kMainWindowTitle, kTimeoutMs));
 
         QVERIFY(Session::sendSignal(app, SIGTERM));
         QVERIFY2(Session::waitForExit(app, kTimeoutMs), qPrintable(describe(app)));
         QCOMPARE(app->exitCode(), 0);
-        QCOMPARE(iniValue(ini, kMainTitle, "Left"), QStringLiteral("5000"));
-        QCOMPARE(iniValue(ini, kMainTitle, "Top"), QStringLiteral("4000"));
-        QCOMPARE(iniValue(ini, kMainTitle, "Width"), QStringLiteral("600"));
+        QCOMPARE(iniValue(ini, kMainWindowTitle, "Left"), QStringLiteral("5000"));
+        QCOMPARE(iniValue(ini, kMainWindowTitle, "Top"), QStringLiteral("4000"));
+        QCOMPARE(iniValue(ini, kMainWindowTitle, "Width"), QStringLiteral("600"));
         QCOMPARE(iniValue(ini, "vellaro", "AlphaBlend"), QStringLiteral("155"));
         QVERIFY2(!Session::outputOf(app).contains(QLatin1String("opacity")),
                  qPrintable(Session::outputOf(app)));
@@ -168,9 +165,9 @@ private slots:
         s.appEnvironment().insert("LANG", "bg_BG.UTF-8");
         QProcess *app = s.startApp();
         QVERIFY2(app, qPrintable(s.error()));
-        QVERIFY2(s.waitForWaylandWindow(app, kAlarmTitle, kTimeoutMs),
+        QVERIFY2(s.waitForWaylandWindow(app, kAlarmWindowTitle, kTimeoutMs),
                  qPrintable("the alarm window did not open\n" + describe(app)));
-        QVERIFY(!shown(s, app, kErrorCaption));
+        QVERIFY(!shown(s, app, kErrorBoxCaption));
 
         QTest::qWait(1000);
         QVERIFY(Session::sendSignal(recorder, SIGINT));

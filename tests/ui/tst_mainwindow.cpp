@@ -238,7 +238,7 @@ private slots:
 
     void saveTimer_runningIsNotRestarted()
     {
-        auto w = createWindow("a\r\n");
+        createWindow("a\r\n");
         auto *timer = m_core->findChild<QTimer *>("saveTimer");
         m_core->scheduleSave();
         const int before = timer->remainingTime();

@@ -282,7 +282,9 @@ private slots:
         m_context->wakeTimer = &timer;
         start("a\r\n\t9.12.26 г.\r\n\t9:20:00\r\n\tn\r\n");
         const QDateTime nine = m_clock.current;
-        QCOMPARE(timer.asked, nine); // the first check, at once
+        // The first check, at once; the plan made for the list's load does not put it off.
+        QCoreApplication::processEvents();
+        QCOMPARE(timer.asked, nine);
         timer.fire();
         QCOMPARE(timer.asked, nine.addSecs(20 * 60));
 
