@@ -1,8 +1,10 @@
 // The once-a-second reminder check over a short and a very long list (1,000 and 100,000 entries):
 // a plain tick with nothing due, a tick with one row due, and the catch-up after the program could
-// not check for eight hours. The tick should cost the same for both lengths.
+// not check for eight hours. The tick should cost the same for both lengths. Beside them the plan
+// of the next wake-up, which walks the whole list each time the list changes and at every wake.
 #include "remindercheck.h"
 #include "reminderlistmodel.h"
+#include "wakeplan.h"
 
 #include <QCoreApplication>
 
@@ -81,8 +83,41 @@ void BM_CatchUpEightHours(benchmark::State &state)
     }
 }
 
+// Every row on the day of the plan, later that afternoon: each row's time text is read and its
+// second worked out, the most a plan does for a row.
+ReminderListModel &todayListOf(int count, const LocaleFormats &f)
+{
+    static std::map<int, ReminderListModel> models;
+    ReminderListModel &model = models[count];
+    if (model.rowCount() == 0) {
+        ReminderEntries entries;
+        for (int i = 0; i < count; ++i) {
+            const QDateTime when = kNow.addSecs(1 + i % 43000);
+            entries.append(
+                {QStringLiteral("Напомняне %1").arg(i),
+                 {f.dateText(when.date()), f.timeText(when.time()), QStringLiteral("бележка")}});
+        }
+        model.setEntries(std::move(entries));
+    }
+    return model;
+}
+
+// Second argument: 0 for rows spread over the coming year (a date text compared, nothing more,
+// for nearly every row), 1 for every row falling due later the same day.
+void BM_NextWake(benchmark::State &state)
+{
+    const LocaleFormats f = LocaleFormats::fromLocale(QLocale(QStringLiteral("bg_BG")));
+    const int count = int(state.range(0));
+    const ReminderListModel &model = state.range(1) == 0 ? listOf(count, f) : todayListOf(count, f);
+    const QDateTime now = kNow;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(nextWake(now, model, f));
+    state.SetItemsProcessed(state.iterations() * count);
+}
+
 } // namespace
 
+BENCHMARK(BM_NextWake)->ArgsProduct({{1000, 100000}, {0, 1}})->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_TickNothingDue)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_TickOneDue)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CatchUpEightHours)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
