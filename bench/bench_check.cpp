@@ -11,6 +11,7 @@
 #include <benchmark/benchmark.h>
 
 #include <map>
+#include <utility>
 
 using namespace vellaro;
 
@@ -18,15 +19,18 @@ namespace {
 
 const QDateTime kNow(QDate(2026, 12, 9), QTime(12, 0, 0));
 
-ReminderListModel &listOf(int count, const LocaleFormats &f)
+// Rows spread over the coming year, never in the benchmarked seconds; or, with sameDay, every row
+// on the day of kNow later that afternoon (each row's time text is then read and its second worked
+// out, the most a plan of the next wake-up does for a row).
+ReminderListModel &listOf(int count, const LocaleFormats &f, bool sameDay = false)
 {
-    static std::map<int, ReminderListModel> models;
-    ReminderListModel &model = models[count];
+    static std::map<std::pair<int, bool>, ReminderListModel> models;
+    ReminderListModel &model = models[{count, sameDay}];
     if (model.rowCount() == 0) {
         ReminderEntries entries;
         for (int i = 0; i < count; ++i) {
-            // Spread over the coming year, never in the benchmarked seconds.
-            const QDateTime when = kNow.addDays(1 + i % 365).addSecs(i % 86400);
+            const QDateTime when = sameDay ? kNow.addSecs(1 + i % 43000)
+                                           : kNow.addDays(1 + i % 365).addSecs(i % 86400);
             entries.append(
                 {QStringLiteral("Напомняне %1").arg(i),
                  {f.dateText(when.date()), f.timeText(when.time()), QStringLiteral("бележка")}});
@@ -83,35 +87,15 @@ void BM_CatchUpEightHours(benchmark::State &state)
     }
 }
 
-// Every row on the day of the plan, later that afternoon: each row's time text is read and its
-// second worked out, the most a plan does for a row.
-ReminderListModel &todayListOf(int count, const LocaleFormats &f)
-{
-    static std::map<int, ReminderListModel> models;
-    ReminderListModel &model = models[count];
-    if (model.rowCount() == 0) {
-        ReminderEntries entries;
-        for (int i = 0; i < count; ++i) {
-            const QDateTime when = kNow.addSecs(1 + i % 43000);
-            entries.append(
-                {QStringLiteral("Напомняне %1").arg(i),
-                 {f.dateText(when.date()), f.timeText(when.time()), QStringLiteral("бележка")}});
-        }
-        model.setEntries(std::move(entries));
-    }
-    return model;
-}
-
 // Second argument: 0 for rows spread over the coming year (a date text compared, nothing more,
 // for nearly every row), 1 for every row falling due later the same day.
 void BM_NextWake(benchmark::State &state)
 {
     const LocaleFormats f = LocaleFormats::fromLocale(QLocale(QStringLiteral("bg_BG")));
     const int count = int(state.range(0));
-    const ReminderListModel &model = state.range(1) == 0 ? listOf(count, f) : todayListOf(count, f);
-    const QDateTime now = kNow;
+    const ReminderListModel &model = listOf(count, f, state.range(1) == 1);
     for (auto _ : state)
-        benchmark::DoNotOptimize(nextWake(now, model, f));
+        benchmark::DoNotOptimize(nextWake(kNow, model, f));
     state.SetItemsProcessed(state.iterations() * count);
 }
 
