@@ -1,14 +1,17 @@
 // The once-a-second reminder check over a short and a very long list (1,000 and 100,000 entries):
 // a plain tick with nothing due, a tick with one row due, and the catch-up after the program could
-// not check for eight hours. The tick should cost the same for both lengths.
+// not check for eight hours. The tick should cost the same for both lengths. Beside them the plan
+// of the next wake-up, which walks the whole list each time the list changes and at every wake.
 #include "remindercheck.h"
 #include "reminderlistmodel.h"
+#include "wakeplan.h"
 
 #include <QCoreApplication>
 
 #include <benchmark/benchmark.h>
 
 #include <map>
+#include <utility>
 
 using namespace vellaro;
 
@@ -16,15 +19,18 @@ namespace {
 
 const QDateTime kNow(QDate(2026, 12, 9), QTime(12, 0, 0));
 
-ReminderListModel &listOf(int count, const LocaleFormats &f)
+// Rows spread over the coming year, never in the benchmarked seconds; or, with sameDay, every row
+// on the day of kNow later that afternoon (each row's time text is then read and its second worked
+// out, the most a plan of the next wake-up does for a row).
+ReminderListModel &listOf(int count, const LocaleFormats &f, bool sameDay = false)
 {
-    static std::map<int, ReminderListModel> models;
-    ReminderListModel &model = models[count];
+    static std::map<std::pair<int, bool>, ReminderListModel> models;
+    ReminderListModel &model = models[{count, sameDay}];
     if (model.rowCount() == 0) {
         ReminderEntries entries;
         for (int i = 0; i < count; ++i) {
-            // Spread over the coming year, never in the benchmarked seconds.
-            const QDateTime when = kNow.addDays(1 + i % 365).addSecs(i % 86400);
+            const QDateTime when = sameDay ? kNow.addSecs(1 + i % 43000)
+                                           : kNow.addDays(1 + i % 365).addSecs(i % 86400);
             entries.append(
                 {QStringLiteral("Напомняне %1").arg(i),
                  {f.dateText(when.date()), f.timeText(when.time()), QStringLiteral("бележка")}});
@@ -81,8 +87,21 @@ void BM_CatchUpEightHours(benchmark::State &state)
     }
 }
 
+// Second argument: 0 for rows spread over the coming year (a date text compared, nothing more,
+// for nearly every row), 1 for every row falling due later the same day.
+void BM_NextWake(benchmark::State &state)
+{
+    const LocaleFormats f = LocaleFormats::fromLocale(QLocale(QStringLiteral("bg_BG")));
+    const int count = int(state.range(0));
+    const ReminderListModel &model = listOf(count, f, state.range(1) == 1);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(nextWake(kNow, model, f));
+    state.SetItemsProcessed(state.iterations() * count);
+}
+
 } // namespace
 
+BENCHMARK(BM_NextWake)->ArgsProduct({{1000, 100000}, {0, 1}})->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_TickNothingDue)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_TickOneDue)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CatchUpEightHours)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);

@@ -32,25 +32,20 @@ bool isControlOrSpace(char c)
     return static_cast<unsigned char>(c) <= 32;
 }
 
-// Strict UTF-8 to UTF-16 (no overlong forms, no surrogates, nothing above U+10FFFF), sized
-// exactly in a first pass. Qt's own decoder is several times slower on Cyrillic text, and a long
-// list spends most of its loading time here. Runs of ASCII go eight bytes at a time, and the
-// two-byte sequences of Cyrillic text take the shortest way.
-bool decodeUtf8(QByteArrayView in, QString &out)
+// The number of UTF-16 units the UTF-8 bytes decode to when they are valid: one unit for each
+// byte that is not a continuation byte (10xxxxxx), and a second one for each lead byte of four
+// (11110xxx and above, which decoding rejects anyway). Eight bytes at a time.
+qsizetype utf16Units(QByteArrayView in)
 {
     constexpr quint64 kHighBits = 0x8080808080808080ull;
-    const auto *p = reinterpret_cast<const unsigned char *>(in.data());
-    const auto *const end = p + in.size();
-
-    // One unit for each byte that is not a continuation byte (10xxxxxx), and a second one for
-    // each lead byte of four (11110xxx and above, which fail below anyway).
+    const auto *const end = reinterpret_cast<const unsigned char *>(in.data()) + in.size();
     // (Counted with a multiplication: without a popcount instruction in the baseline, the
     // compiler's popcount is a library call.)
     const auto countHighBits = [](quint64 bits) {
         return qsizetype(((bits >> 7) * 0x0101010101010101ull) >> 56);
     };
     qsizetype units = 0;
-    const unsigned char *q = p;
+    const auto *q = reinterpret_cast<const unsigned char *>(in.data());
     for (; end - q >= 8; q += 8) {
         quint64 w;
         std::memcpy(&w, q, sizeof w);
@@ -60,9 +55,19 @@ bool decodeUtf8(QByteArrayView in, QString &out)
     }
     for (; q != end; ++q)
         units += ((*q & 0xC0) != 0x80) + (*q >= 0xF0);
+    return units;
+}
 
-    out = QString(units, Qt::Uninitialized);
-    char16_t *d = reinterpret_cast<char16_t *>(out.data());
+// Strict UTF-8 to UTF-16 (no overlong forms, no surrogates, nothing above U+10FFFF) into room for
+// exactly `units` units, as utf16Units() counted them; false when the bytes are not UTF-8. Qt's own
+// decoder is several times slower on Cyrillic text, and a long list spends most of its loading
+// time here. Runs of ASCII go eight bytes at a time, and the two-byte sequences of Cyrillic text
+// take the shortest way.
+bool decodeUtf8Into(QByteArrayView in, char16_t *d, qsizetype units)
+{
+    constexpr quint64 kHighBits = 0x8080808080808080ull;
+    const auto *p = reinterpret_cast<const unsigned char *>(in.data());
+    const auto *const end = p + in.size();
     char16_t *const dEnd = d + units;
     const auto cont = [](unsigned char c) { return (c & 0xC0) == 0x80; };
     while (p != end) {
@@ -154,6 +159,71 @@ const char *lineEndFrom(const char *p, const char *const end)
         ++p;
     return p;
 }
+
+// The texts of a list being read, decoded into blocks of many texts rather than an allocation
+// each. A long list holds tens of thousands of different short texts; an allocation each costs
+// its header, the allocator's rounding and the time to make it, and on a new heap every page of
+// that is one more page fault. A string made here holds a reference to its block and sees only
+// its own part of it, followed by a zero as in any string; changing a string copies it out first,
+// as with any shared string, and a block is freed with the last string in it.
+class TextBlocks
+{
+public:
+    TextBlocks() = default;
+    TextBlocks(const TextBlocks &) = delete;
+    TextBlocks &operator=(const TextBlocks &) = delete;
+    ~TextBlocks() { release(); }
+
+    // A text of `units` UTF-16 units written by fill(char16_t *), which may refuse; a long one
+    // has an allocation of its own.
+    template <typename Fill> bool make(qsizetype units, QString &out, Fill &&fill)
+    {
+        if (units == 0 || units >= kBlockUnits / 8) {
+            QString text(units, Qt::Uninitialized);
+            if (!fill(reinterpret_cast<char16_t *>(text.data())))
+                return false;
+            out = std::move(text);
+            return true;
+        }
+        if (units + 1 > m_left)
+            newBlock();
+        if (!fill(m_free))
+            return false;
+        m_free[units] = u'\0';
+        m_block->ref();
+        out = QString(QStringPrivate(m_block, m_free, units));
+        m_free += units + 1;
+        m_left -= units + 1;
+        return true;
+    }
+
+private:
+    using Block = QTypedArrayData<char16_t>;
+    // 64 KiB: below the size from which glibc maps each allocation on its own.
+    static constexpr qsizetype kBlockUnits = 32 * 1024 - 16;
+
+    void newBlock()
+    {
+        release();
+        auto [block, data] = Block::allocate(kBlockUnits);
+        Q_CHECK_PTR(block);
+        m_block = block;
+        m_free = data;
+        m_left = kBlockUnits;
+    }
+
+    void release()
+    {
+        if (m_block && !m_block->deref())
+            Block::deallocate(m_block);
+        m_block = nullptr;
+        m_left = 0;
+    }
+
+    Block *m_block = nullptr;
+    char16_t *m_free = nullptr;
+    qsizetype m_left = 0;
+};
 
 // The texts of a long list that were read already, each decoded once, looked up by their bytes.
 // Slots hold 32 bits of the bytes' hash with the text's number, so a look-up passes over other
@@ -358,6 +428,12 @@ ReminderEntries parse(const QByteArray &bytes, const char *legacyCodec)
         view = view.sliced(kUtf8Bom.size());
 
     ReminderEntries entries;
+    TextBlocks blocks;
+    const auto decodeUtf8 = [&blocks](QByteArrayView bytes, QString &out) {
+        const qsizetype units = utf16Units(bytes);
+        return blocks.make(units, out,
+                           [&](char16_t *room) { return decodeUtf8Into(bytes, room, units); });
+    };
     if (parseLines(view, entries, decodeUtf8))
         return entries;
 

@@ -178,6 +178,18 @@ private slots:
         QCOMPARE(rows[0], entry("Обади се", {"1.1.27 г.", "9:00:00", "бележка"}));
         QCOMPARE(rows[1], entry("Обади се пак", {"2.1.27 г.", "9:00:00", "бележка"}));
         QCOMPARE(rows[2], entry("9:00:00", {"9:00:00", "1.1.27 г."}));
+
+        // Texts read together may lie side by side in memory: each still ends with a zero, and
+        // one that outlives its list reads and grows as any other string.
+        for (const ReminderEntry &row : rows) {
+            QCOMPARE(row.name.utf16()[row.name.size()], u'\0');
+            for (const QString &detail : row.details)
+                QCOMPARE(detail.utf16()[detail.size()], u'\0');
+        }
+        QString kept = rows[2].details[1];
+        rows.clear();
+        kept += u'!';
+        QCOMPARE(kept, QStringLiteral("1.1.27 г.!"));
     }
 
     void parse_moreDifferentTextsThanTheReaderKeeps_eachRowGetsItsOwn()
