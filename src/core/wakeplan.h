@@ -16,7 +16,8 @@ class ReminderListModel;
 //
 // A row whose texts no second can produce (a date not in the locale's form, a time that daylight
 // saving skips) never wakes the program. A local time that occurs twice when daylight saving ends
-// is found at both of its seconds. The rows are walked once; texts are compared, never dates.
+// is found at both of its seconds. The seconds are walked as the check walks them, texts compared
+// through the list's index, never dates: at most an hour of seconds, whatever the list's length.
 inline constexpr qint64 kMaxSleepSeconds = 3600;
 
 QDateTime nextWake(const QDateTime &now, const ReminderListModel &list,
