@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 #include <QTest>
 
+#include <algorithm>
 #include <csignal>
 #include <pwd.h>
 #include <unistd.h>
@@ -164,6 +165,55 @@ private slots:
         QVERIFY2(strays.isEmpty(), qPrintable(strays.join(u' ')));
         QCOMPARE(QDir(prefix + QStringLiteral("/bin")).entryList(QDir::Files | QDir::Hidden),
                  QStringList{QStringLiteral("vellaro")});
+    }
+
+    // "Стартиране с ОС", clicked in the tray menu of the installed program, writes an entry that
+    // starts the installed program.
+    void installedForAUser_startWithSessionEntryStartsTheInstalledProgram()
+    {
+        Session s(QStringLiteral(VELLARO_BINARY));
+        QVERIFY2(s.start(), qPrintable(s.error()));
+        const QString prefix = s.filePath(QStringLiteral("prefix"));
+        const ToolResult install =
+            s.run(QStringLiteral(CMAKE_COMMAND),
+                  {QStringLiteral("--install"), QStringLiteral(VELLARO_BUILD_DIR),
+                   QStringLiteral("--prefix"), prefix},
+                  60000);
+        QVERIFY2(install.ok(), install.err.constData());
+        const QString program = prefix + QStringLiteral("/bin/vellaro");
+        QVERIFY(QFile::setPermissions(
+            s.workDir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther |
+                             QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup));
+        for (const char *folder : {"home", "config", "cache", "run"}) {
+            QVERIFY(QDir().mkpath(s.filePath(QString::fromLatin1(folder))));
+            const ToolResult chown =
+                s.run(QStringLiteral("chown"), {QStringLiteral("-R"), kUser + QLatin1Char(':'),
+                                                s.filePath(QString::fromLatin1(folder))});
+            QVERIFY2(chown.ok(), chown.err.constData());
+        }
+        QVERIFY2(s.startStatusNotifierWatcher(), qPrintable(s.error()));
+        QProcess *app = s.startProgram(QStringLiteral("setpriv"), asUser({program}));
+        QVERIFY2(app, qPrintable(s.error()));
+        const TrayItem item = s.waitForTrayItem(app, 20000);
+        QVERIFY2(item.isValid(), qPrintable("no tray item registered\n" + describe(app)));
+        const std::optional<std::vector<MenuEntry>> menu = s.trayMenu(item);
+        QVERIFY2(menu, qPrintable(s.error()));
+        const auto entry = std::find_if(menu->begin(), menu->end(), [](const MenuEntry &e) {
+            return e.label == QStringLiteral("Стартиране с ОС");
+        });
+        QVERIFY(entry != menu->end());
+        QVERIFY(s.clickTrayMenuEntry(item, entry->id));
+
+        const QString desktopEntry = s.filePath(QStringLiteral("config/autostart/Vellaro.desktop"));
+        QVERIFY2(waitUntil([&] { return QFile::exists(desktopEntry); }, 10000),
+                 qPrintable(describe(app)));
+        const QByteArray written = readFile(desktopEntry);
+        QVERIFY2(written.contains("\nExec=" + program.toUtf8() + "\n") ||
+                     written.contains("\nExec=\"" + program.toUtf8() + "\"\n"),
+                 written.constData());
+        QVERIFY(Session::sendSignal(app, SIGTERM));
+        QVERIFY(Session::waitForExit(app, 10000));
+        QCOMPARE(app->exitCode(), 0);
     }
 };
 
