@@ -48,6 +48,39 @@ class TestE2eInstall : public QObject
                command;
     }
 
+    // Installs the built program under the prefix; its path. The work folder (the current folder,
+    // without alarm.wav) and the prefix stay root's, readable by the user.
+    static QString installInto(Session &s, const QString &prefix)
+    {
+        const ToolResult install =
+            s.run(QStringLiteral(CMAKE_COMMAND),
+                  {QStringLiteral("--install"), QStringLiteral(VELLARO_BUILD_DIR),
+                   QStringLiteral("--prefix"), prefix},
+                  60000);
+        const QString program = prefix + QStringLiteral("/bin/vellaro");
+        [&] {
+            QVERIFY2(install.ok(), install.err.constData());
+            QVERIFY(QFileInfo(program).isExecutable());
+            QVERIFY(QFile::setPermissions(s.workDir(), QFile::ReadOwner | QFile::WriteOwner |
+                                                           QFile::ExeOwner | QFile::ReadOther |
+                                                           QFile::ExeOther | QFile::ReadGroup |
+                                                           QFile::ExeGroup));
+        }();
+        return program;
+    }
+
+    // The session's home, configuration, cache and runtime folders become the user's.
+    static void handFoldersToUser(Session &s)
+    {
+        for (const char *folder : {"home", "config", "cache", "run"}) {
+            QVERIFY(QDir().mkpath(s.filePath(QString::fromLatin1(folder))));
+            const ToolResult chown =
+                s.run(QStringLiteral("chown"), {QStringLiteral("-R"), kUser + QLatin1Char(':'),
+                                                s.filePath(QString::fromLatin1(folder))});
+            QVERIFY2(chown.ok(), chown.err.constData());
+        }
+    }
+
 private slots:
     void initTestCase()
     {
@@ -72,20 +105,9 @@ private slots:
         Session s(QStringLiteral(VELLARO_BINARY));
         QVERIFY2(s.start(), qPrintable(s.error()));
         const QString prefix = s.filePath(QStringLiteral("prefix"));
-        const ToolResult install =
-            s.run(QStringLiteral(CMAKE_COMMAND),
-                  {QStringLiteral("--install"), QStringLiteral(VELLARO_BUILD_DIR),
-                   QStringLiteral("--prefix"), prefix},
-                  60000);
-        QVERIFY2(install.ok(), install.err.constData());
-        const QString program = prefix + QStringLiteral("/bin/vellaro");
-        QVERIFY(QFileInfo(program).isExecutable());
-
-        // The session's folders become the user's; the work folder (the current folder, without
-        // alarm.wav) and the prefix stay root's.
-        QVERIFY(QFile::setPermissions(
-            s.workDir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther |
-                             QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup));
+        const QString program = installInto(s, prefix);
+        if (QTest::currentTestFailed())
+            return;
         const QString home = s.filePath(QStringLiteral("home"));
         const QString dataDir = home + QStringLiteral("/.local/share/vellaro");
         QVERIFY(QDir().mkpath(dataDir));
@@ -94,12 +116,9 @@ private slots:
         QVERIFY(writeFile(dataDir + QStringLiteral("/List.ul1"),
                           entry(QStringLiteral("Среща"), now.addSecs(4), bg) +
                               entry(QStringLiteral("Аптека"), now.addYears(1), bg)));
-        for (const char *folder : {"home", "config", "cache", "run"}) {
-            const ToolResult chown =
-                s.run(QStringLiteral("chown"), {QStringLiteral("-R"), kUser + QLatin1Char(':'),
-                                                s.filePath(QString::fromLatin1(folder))});
-            QVERIFY2(chown.ok(), chown.err.constData());
-        }
+        handFoldersToUser(s);
+        if (QTest::currentTestFailed())
+            return;
 
         // The user's own sound server, playing into a null sink the test records.
         const QString run = s.runtimeDir();
@@ -173,24 +192,12 @@ private slots:
     {
         Session s(QStringLiteral(VELLARO_BINARY));
         QVERIFY2(s.start(), qPrintable(s.error()));
-        const QString prefix = s.filePath(QStringLiteral("prefix"));
-        const ToolResult install =
-            s.run(QStringLiteral(CMAKE_COMMAND),
-                  {QStringLiteral("--install"), QStringLiteral(VELLARO_BUILD_DIR),
-                   QStringLiteral("--prefix"), prefix},
-                  60000);
-        QVERIFY2(install.ok(), install.err.constData());
-        const QString program = prefix + QStringLiteral("/bin/vellaro");
-        QVERIFY(QFile::setPermissions(
-            s.workDir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther |
-                             QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup));
-        for (const char *folder : {"home", "config", "cache", "run"}) {
-            QVERIFY(QDir().mkpath(s.filePath(QString::fromLatin1(folder))));
-            const ToolResult chown =
-                s.run(QStringLiteral("chown"), {QStringLiteral("-R"), kUser + QLatin1Char(':'),
-                                                s.filePath(QString::fromLatin1(folder))});
-            QVERIFY2(chown.ok(), chown.err.constData());
-        }
+        const QString program = installInto(s, s.filePath(QStringLiteral("prefix")));
+        if (QTest::currentTestFailed())
+            return;
+        handFoldersToUser(s);
+        if (QTest::currentTestFailed())
+            return;
         QVERIFY2(s.startStatusNotifierWatcher(), qPrintable(s.error()));
         QProcess *app = s.startProgram(QStringLiteral("setpriv"), asUser({program}));
         QVERIFY2(app, qPrintable(s.error()));
