@@ -52,6 +52,12 @@ int fail(int fd, const QByteArray &tempName)
 
 int writeFileAtomically(const QString &path, QByteArrayView data)
 {
+    return writeFileAtomically(path, [data](const AtomicWrite &write) { write(data); });
+}
+
+int writeFileAtomically(const QString &path,
+                        const std::function<void(const AtomicWrite &)> &produce)
+{
     QString target = path;
     const QFileInfo info(path);
     if (info.isSymLink()) {
@@ -94,21 +100,41 @@ int writeFileAtomically(const QString &path, QByteArrayView data)
     if (::fchmod(fd, mode) != 0)
         return fail(fd, tempName);
 
-    const char *p = data.data();
-    qsizetype left = data.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, p, static_cast<size_t>(left));
-        if (written < 0) {
-            if (errno == EINTR)
+    int writeError = 0;
+    off_t written = 0;
+    off_t handedToDisk = 0;
+    const AtomicWrite write = [fd, &writeError, &written, &handedToDisk](QByteArrayView piece) {
+        const char *p = piece.data();
+        qsizetype left = piece.size();
+        while (left > 0 && writeError == 0) {
+            const ssize_t n = ::write(fd, p, static_cast<size_t>(left));
+            if (n < 0 && errno == EINTR)
                 continue;
-            return fail(fd, tempName);
+            if (n <= 0) {
+                writeError = n < 0 && errno != 0 ? errno : ENOSPC;
+                break;
+            }
+            p += n;
+            left -= n;
+            written += n;
         }
-        if (written == 0) {
-            errno = ENOSPC;
-            return fail(fd, tempName);
+        // A long content starts on its way to the disk while the rest is still being made, so
+        // the flush at the end has less left to wait for.
+        constexpr off_t kHandOnEvery = 1 << 20;
+        if (writeError == 0 && written - handedToDisk >= kHandOnEvery) {
+            ::sync_file_range(fd, handedToDisk, written - handedToDisk, SYNC_FILE_RANGE_WRITE);
+            handedToDisk = written;
         }
-        p += written;
-        left -= written;
+    };
+    try {
+        produce(write);
+    } catch (...) {
+        fail(fd, tempName);
+        throw;
+    }
+    if (writeError != 0) {
+        errno = writeError;
+        return fail(fd, tempName);
     }
     if (::fsync(fd) != 0)
         return fail(fd, tempName);

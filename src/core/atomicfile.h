@@ -3,6 +3,8 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <functional>
+
 namespace vellaro {
 
 // Replaces a file's whole content so that, whatever happens (a full disk, a crash, a kill in the
@@ -13,5 +15,12 @@ namespace vellaro {
 // way to the file are created, readable by their owner only.
 // Returns 0 on success, otherwise the errno of the step that failed (nothing is changed then).
 int writeFileAtomically(const QString &path, QByteArrayView data);
+
+// The same for content made as it is written: `produce` is handed the function that writes each
+// next piece of it. Once a write has failed, the later pieces are dropped and the failure is
+// returned.
+using AtomicWrite = std::function<void(QByteArrayView piece)>;
+int writeFileAtomically(const QString &path,
+                        const std::function<void(const AtomicWrite &)> &produce);
 
 } // namespace vellaro

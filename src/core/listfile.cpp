@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QStringDecoder>
+#include <QVarLengthArray>
 
 #include <algorithm>
 #include <array>
@@ -15,7 +16,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -225,40 +225,38 @@ private:
     qsizetype m_left = 0;
 };
 
-// The texts of a long list that were read already, each decoded once, looked up by their bytes.
-// Slots hold 32 bits of the bytes' hash with the text's number, so a look-up passes over other
-// texts without reading them, and only a text whose hash matches has its bytes compared.
+// The rows that first carried each different text of one column, found by the text's bytes.
+// A slot holds 32 bits of the bytes' hash and the row, so a look-up passes over other texts
+// without reading them, and only a row whose hash matches has its text compared. The table keeps
+// no bytes and no strings of its own: the rows hold the texts.
 class SharedTexts
 {
 public:
-    // The text read from these bytes before, or nullptr.
-    const QString *find(QByteArrayView bytes, quint32 hash) const
+    // The row of `column` whose text `same` accepts among those whose bytes hashed alike, or -1.
+    template <typename Same> qsizetype find(quint32 hash, Same &&same) const
     {
-        if (m_texts.empty())
-            return nullptr;
+        if (m_count == 0)
+            return -1;
         for (size_t at = hash & m_mask;; at = (at + 1) & m_mask) {
             const quint64 slot = m_slots[at];
             if (slot == 0)
-                return nullptr;
-            if (quint32(slot >> 32) == hash) {
-                const Text &known = m_texts[size_t(quint32(slot)) - 1];
-                if (known.bytes == bytes)
-                    return &known.text;
-            }
+                return -1;
+            if (quint32(slot >> 32) == hash && same(qsizetype(quint32(slot)) - 1))
+                return qsizetype(quint32(slot)) - 1;
         }
     }
 
-    // Keeps the text read from the bytes, which must outlive the table; stops keeping texts
-    // once it holds as many as it may.
-    void add(QByteArrayView bytes, quint32 hash, const QString &text)
+    // Remembers the row as the one to share its text from; stops remembering once it holds as
+    // many texts as it may (a file of nothing but different texts).
+    void add(quint32 hash, qsizetype row)
     {
         constexpr size_t kMaxTexts = 1 << 16;
-        if (m_texts.size() >= kMaxTexts)
+        if (m_count >= kMaxTexts || row >= qsizetype(UINT32_MAX))
             return;
-        if (2 * (m_texts.size() + 1) > m_slots.size())
+        if (4 * (m_count + 1) > 3 * m_slots.size())
             grow();
-        m_texts.push_back({text, bytes});
-        place(hash, quint32(m_texts.size()));
+        place(quint64(hash) << 32 | quint64(row + 1));
+        ++m_count;
     }
 
     // Seeded for the process, as Qt's own hash tables are, so no file can be made to put its
@@ -269,18 +267,12 @@ public:
     }
 
 private:
-    struct Text
+    void place(quint64 slot)
     {
-        QString text;
-        QByteArrayView bytes;
-    };
-
-    void place(quint32 hash, quint32 number)
-    {
-        size_t at = hash & m_mask;
+        size_t at = size_t(slot >> 32) & m_mask;
         while (m_slots[at] != 0)
             at = (at + 1) & m_mask;
-        m_slots[at] = quint64(hash) << 32 | number;
+        m_slots[at] = slot;
     }
 
     void grow()
@@ -290,78 +282,268 @@ private:
         m_mask = m_slots.size() - 1;
         for (const quint64 slot : old) {
             if (slot != 0)
-                place(quint32(slot >> 32), quint32(slot));
+                place(slot);
         }
     }
 
     std::vector<quint64> m_slots;
     size_t m_mask = 0;
-    std::vector<Text> m_texts;
+    size_t m_count = 0;
 };
 
-// Splits the text into lines and builds the entries. The line breaks, TAB and the characters
-// trimmed from details are all single bytes below 0x80, the same in UTF-8 and in every 8-bit code
-// page, so the work is done on bytes and each line is decoded once.
-template <typename Decode>
-bool parseLines(QByteArrayView text, ReminderEntries &entries, Decode &&decode)
+// Whether valid UTF-8 bytes are the text: ASCII and two-byte sequences (Cyrillic) are compared
+// as they are read, anything longer is decoded first. Bytes that are not UTF-8 are no text.
+bool isUtf8Of(QByteArrayView in, QStringView text)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(in.data());
+    const auto *const end = p + in.size();
+    const char16_t *t = text.utf16();
+    const char16_t *const tEnd = t + text.size();
+    const auto cont = [](unsigned char c) { return (c & 0xC0) == 0x80; };
+    while (p != end) {
+        if (t == tEnd)
+            return false;
+        const unsigned char c = *p;
+        if (c < 0x80) {
+            if (*t != c)
+                return false;
+            ++p;
+            ++t;
+        } else if (c >= 0xC2 && c < 0xE0 && end - p >= 2 && cont(p[1])) {
+            if (*t != char16_t((c & 0x1F) << 6 | (p[1] & 0x3F)))
+                return false;
+            p += 2;
+            ++t;
+        } else {
+            const QByteArrayView rest(p, end - p);
+            const qsizetype units = utf16Units(rest);
+            if (units != tEnd - t)
+                return false;
+            QVarLengthArray<char16_t, 256> decoded(units);
+            return decodeUtf8Into(rest, decoded.data(), units) &&
+                   std::equal(t, tEnd, decoded.data());
+        }
+    }
+    return t == tEnd;
+}
+
+// The decoding of a list written as UTF-8, as it is written today. A text decoded before is
+// compared with the bytes instead of decoded again.
+class Utf8Texts
+{
+public:
+    bool decode(QByteArrayView bytes, QString &out)
+    {
+        const qsizetype units = utf16Units(bytes);
+        return m_blocks.make(units, out,
+                             [&](char16_t *room) { return decodeUtf8Into(bytes, room, units); });
+    }
+    static bool same(QByteArrayView bytes, const QString &text) { return isUtf8Of(bytes, text); }
+
+private:
+    TextBlocks m_blocks;
+};
+
+// The decoding of a list that an 8-bit program wrote in the code page of its language.
+class CodePageTexts
+{
+public:
+    explicit CodePageTexts(const char *codePage)
+        : m_decoder(codePage, QStringDecoder::Flag::Stateless)
+    {}
+    bool decode(QByteArrayView bytes, QString &out)
+    {
+        out = m_decoder.isValid() ? m_decoder.decode(bytes) : QString::fromLatin1(bytes);
+        return true;
+    }
+    bool same(QByteArrayView bytes, const QString &text)
+    {
+        QString decoded;
+        decode(bytes, decoded);
+        return decoded == text;
+    }
+
+private:
+    QStringDecoder m_decoder;
+};
+
+// The lines of a list, read from an open file through a buffer of its own or taken from bytes
+// in memory. A line is handed out without its line break and stays valid until the next one is
+// asked for. The text begins after a UTF-8 byte order mark and ends at the first NUL.
+class LineReader
+{
+public:
+    explicit LineReader(QByteArrayView bytes) : m_bytes(bytes) { rewind(); }
+    LineReader(int fd, const QString &path) : m_fd(fd), m_path(path) { rewind(); }
+
+    // Back to the first line.
+    void rewind()
+    {
+        m_offset = 0;
+        m_bomChecked = false;
+        if (m_fd < 0) {
+            const qsizetype nul = m_bytes.indexOf('\0');
+            m_pos = m_bytes.data();
+            m_end = m_pos + (nul >= 0 ? nul : m_bytes.size());
+            m_atEnd = true;
+        } else {
+            m_pos = m_end = m_buffer.data();
+            m_atEnd = false;
+        }
+    }
+
+    // The next line; false at the end of the text. Throws the open error when reading fails.
+    bool next(QByteArrayView &line)
+    {
+        for (;;) {
+            if (!m_bomChecked && (m_end - m_pos >= kUtf8Bom.size() || m_atEnd)) {
+                if (QByteArrayView(m_pos, m_end - m_pos).startsWith(kUtf8Bom))
+                    m_pos += kUtf8Bom.size();
+                m_bomChecked = true;
+            }
+            if (m_bomChecked) {
+                if (m_pos == m_end && m_atEnd)
+                    return false;
+                const char *const lineEnd = lineEndFrom(m_pos, m_end);
+                // A CR that ends the bytes at hand may be the first half of a CR LF.
+                const bool whole = lineEnd < m_end - 1 || (lineEnd < m_end && *lineEnd == '\n');
+                if (whole || m_atEnd) {
+                    line = QByteArrayView(m_pos, lineEnd - m_pos);
+                    m_pos = lineEnd;
+                    if (m_pos < m_end && *m_pos == '\r')
+                        ++m_pos;
+                    if (m_pos < m_end && *m_pos == '\n')
+                        ++m_pos;
+                    return true;
+                }
+            }
+            readMore();
+        }
+    }
+
+private:
+    // Small enough to stay in the processor's cache, large enough that a long list takes few
+    // reads; a longer line grows it.
+    static constexpr qsizetype kBufferSize = 128 * 1024;
+
+    void readMore()
+    {
+        const qsizetype kept = m_end - m_pos;
+        if (m_buffer.isEmpty() || kept == m_buffer.size()) {
+            QByteArray larger(std::max(kBufferSize, 2 * m_buffer.size()), Qt::Uninitialized);
+            std::memcpy(larger.data(), m_pos, size_t(kept));
+            m_buffer = std::move(larger);
+        } else {
+            std::memmove(m_buffer.data(), m_pos, size_t(kept));
+        }
+        m_pos = m_buffer.data();
+        m_end = m_pos + kept;
+        for (;;) {
+            const ssize_t got =
+                ::pread(m_fd, m_buffer.data() + kept, size_t(m_buffer.size() - kept), m_offset);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0)
+                throw cannotOpenFile(m_path, systemErrorText(errno));
+            m_offset += got;
+            if (got == 0) {
+                m_atEnd = true;
+            } else if (const void *nul = std::memchr(m_end, '\0', size_t(got))) {
+                m_end = static_cast<const char *>(nul);
+                m_atEnd = true;
+            } else {
+                m_end += got;
+            }
+            return;
+        }
+    }
+
+    QByteArrayView m_bytes;
+    int m_fd = -1;
+    QString m_path;
+    off_t m_offset = 0;
+    QByteArray m_buffer;
+    const char *m_pos = nullptr;
+    const char *m_end = nullptr;
+    bool m_atEnd = false;
+    bool m_bomChecked = false;
+};
+
+// Builds the entries from the lines. The line breaks, TAB and the characters trimmed from
+// details are all single bytes below 0x80, the same in UTF-8 and in every 8-bit code page, so
+// the work is done on bytes and each line is decoded once. False when a text does not decode.
+template <typename Texts> bool parseLines(LineReader &lines, ReminderEntries &entries, Texts &texts)
 {
     // Texts repeat all through a long list: date and time texts, and names and notes of
     // reminders that come back. Each different text is decoded once and the rows share it, which
     // saves a string per row and the time to make it, and rows with the same name compare equal
-    // at a glance when the list is sorted. One table for names and one for each detail: the
-    // dates and notes, which repeat most, then stay in small tables that the processor's caches
-    // hold. (A file of nothing but different texts stops adding to a table at some point.)
-    constexpr int kTables = 4;
+    // at a glance when the list is sorted. One table for the names and one for each of the three
+    // details a row has; further details are each decoded on their own.
+    constexpr qsizetype kTables = 1 + ReminderDetails::kInline;
     std::array<SharedTexts, kTables> sharedTexts;
-    const auto decodeShared = [&](QByteArrayView bytes, int table, QString &out) {
-        SharedTexts &texts = sharedTexts[size_t(std::min(table, kTables - 1))];
+    const auto textOf = [&entries](qsizetype row, qsizetype column) -> const QString & {
+        const ReminderEntry &e = entries.at(row);
+        return column == 0 ? e.name : e.details.at(column - 1);
+    };
+    // Decodes the bytes of the text for `column` of the last row, sharing an equal text.
+    const auto decodeShared = [&](QByteArrayView bytes, qsizetype column, QString &out) {
+        if (column >= kTables)
+            return texts.decode(bytes, out);
+        SharedTexts &table = sharedTexts[size_t(column)];
         const quint32 hash = SharedTexts::hashOf(bytes);
-        if (const QString *known = texts.find(bytes, hash)) {
-            out = *known;
+        const qsizetype row =
+            table.find(hash, [&](qsizetype row) { return texts.same(bytes, textOf(row, column)); });
+        if (row >= 0) {
+            out = textOf(row, column);
             return true;
         }
-        if (!decode(bytes, out))
+        if (!texts.decode(bytes, out))
             return false;
-        texts.add(bytes, hash, out);
+        table.add(hash, entries.size() - 1);
         return true;
     };
 
-    ReminderEntry *current = nullptr;
-    const char *p = text.data();
-    const char *const end = p + text.size();
-    while (p < end) {
-        const char *const lineEnd = lineEndFrom(p, end);
-        if (*p == '\t' && p < lineEnd) {
-            if (current) {
-                const char *b = p;
-                const char *e = lineEnd;
-                while (b < e && isControlOrSpace(*b))
-                    ++b;
-                while (e > b && isControlOrSpace(e[-1]))
-                    --e;
-                QString detail;
-                if (!decodeShared(QByteArrayView(b, e - b), 1 + int(current->details.size()),
-                                  detail))
-                    return false;
-                // Rows have three details: room for them at once, not three growing steps.
-                if (current->details.isEmpty())
-                    current->details.reserve(3);
-                current->details.append(std::move(detail));
-            }
-        } else {
-            ReminderEntry entry;
-            if (!decodeShared(QByteArrayView(p, lineEnd - p), 0, entry.name))
+    QByteArrayView line;
+    while (lines.next(line)) {
+        if (line.startsWith('\t')) {
+            if (entries.isEmpty())
+                continue;
+            const char *b = line.data();
+            const char *e = b + line.size();
+            while (b < e && isControlOrSpace(*b))
+                ++b;
+            while (e > b && isControlOrSpace(e[-1]))
+                --e;
+            ReminderDetails &details = entries.last().details;
+            // The row is there before its text, so the table can name it.
+            details.append(QString());
+            if (!decodeShared(QByteArrayView(b, e - b), details.size(),
+                              details[details.size() - 1]))
                 return false;
-            entries.append(std::move(entry));
-            current = &entries.last();
+        } else {
+            entries.append(ReminderEntry());
+            if (!decodeShared(line, 0, entries.last().name))
+                return false;
         }
-        p = lineEnd;
-        if (p < end && *p == '\r')
-            ++p;
-        if (p < end && *p == '\n')
-            ++p;
     }
     return true;
+}
+
+// Reads the entries in file order: as UTF-8, and when the text is not UTF-8 again from the
+// start in the legacy code page.
+ReminderEntries readEntries(LineReader &lines, const char *legacyCodec)
+{
+    ReminderEntries entries;
+    {
+        Utf8Texts utf8;
+        if (parseLines(lines, entries, utf8))
+            return entries;
+    }
+    entries.clear();
+    lines.rewind();
+    CodePageTexts legacy(legacyCodec);
+    parseLines(lines, entries, legacy);
+    return entries;
 }
 
 // Writes the text as UTF-8 followed by CR LF, turning the characters that would break a line
@@ -401,104 +583,119 @@ char *writeLine(char *out, QStringView text, bool isName)
     return out;
 }
 
-// Makes the buffer's pages resident in one call instead of one fault a page as they are first
-// written. A long list's file is megabytes, and where a fault is dear (a virtual machine) the
-// faults cost more than the reading.
-void makeResident(QByteArray &buffer)
-{
-#ifdef MADV_POPULATE_WRITE
-    const auto page = quintptr(::sysconf(_SC_PAGESIZE));
-    const auto begin = (quintptr(buffer.data()) + page - 1) & ~(page - 1);
-    const auto end = (quintptr(buffer.data()) + quintptr(buffer.size())) & ~(page - 1);
-    if (end > begin)
-        ::madvise(reinterpret_cast<void *>(begin), end - begin, MADV_POPULATE_WRITE);
-#else
-    Q_UNUSED(buffer);
-#endif
-}
-
-} // namespace
-
-ReminderEntries parse(const QByteArray &bytes, const char *legacyCodec)
-{
-    QByteArrayView view(bytes);
-    if (const qsizetype nul = view.indexOf('\0'); nul >= 0)
-        view = view.first(nul);
-    if (view.startsWith(kUtf8Bom))
-        view = view.sliced(kUtf8Bom.size());
-
-    ReminderEntries entries;
-    TextBlocks blocks;
-    const auto decodeUtf8 = [&blocks](QByteArrayView bytes, QString &out) {
-        const qsizetype units = utf16Units(bytes);
-        return blocks.make(units, out,
-                           [&](char16_t *room) { return decodeUtf8Into(bytes, room, units); });
-    };
-    if (parseLines(view, entries, decodeUtf8))
-        return entries;
-
-    // Not UTF-8: the file was written by an 8-bit program in the code page of its language.
-    entries.clear();
-    QStringDecoder legacy(legacyCodec, QStringDecoder::Flag::Stateless);
-    parseLines(view, entries, [&legacy](QByteArrayView line, QString &out) {
-        out = legacy.isValid() ? legacy.decode(line) : QString::fromLatin1(line);
-        return true;
-    });
-    return entries;
-}
-
-QByteArray serialize(const ReminderEntries &entries)
+// Writes the rows' lines into `out`, which hands out room for them: out.room(n) gives a place
+// with at least n bytes free, out.done(p) takes what was written up to p.
+template <typename Out> void writeEntries(const ReminderEntries &entries, Out &out)
 {
     // The rows' texts lie wherever they were made, rarely in list order (after a sort by
-    // another column, not at all), so the list is written in one pass and what a row needs is
-    // asked for from memory ahead of its turn, so the waits overlap instead of adding up: a
-    // row's list of details well ahead, the texts in it when that list has arrived.
-    constexpr qsizetype kListsAhead = 16;
+    // another column, not at all), so the texts a row needs are asked for from memory a few
+    // rows ahead of its turn, so the waits overlap instead of adding up.
     constexpr qsizetype kTextsAhead = 8;
     const qsizetype count = entries.size();
-    const auto prefetch = [](const void *p) { __builtin_prefetch(p); };
-
-    // Room for rows of about the usual length; grown when a row would not fit.
-    QByteArray out(kUtf8Bom.size() + count * 192, Qt::Uninitialized);
-    char *p = out.data();
-    const auto makeRoom = [&out, &p](qsizetype needed) {
-        const qsizetype used = p - out.constData();
-        if (out.size() - used < needed) {
-            out.resize(std::max(2 * out.size(), used + needed));
-            p = out.data() + used;
-        }
-    };
 
     // A first name that begins with U+FEFF would begin the file with the bytes of a byte order
     // mark, which reading drops; a mark of its own in front keeps the character.
     if (!entries.isEmpty() && entries.first().name.startsWith(QChar(0xFEFF))) {
+        char *p = out.room(kUtf8Bom.size());
         std::memcpy(p, kUtf8Bom.data(), size_t(kUtf8Bom.size()));
-        p += kUtf8Bom.size();
+        out.done(p + kUtf8Bom.size());
     }
 
     for (qsizetype i = 0; i < count; ++i) {
-        if (i + kListsAhead < count)
-            prefetch(entries[i + kListsAhead].details.constData());
         if (i + kTextsAhead < count) {
             const ReminderEntry &ahead = entries[i + kTextsAhead];
-            prefetch(ahead.name.constData());
+            __builtin_prefetch(ahead.name.constData());
             for (const QString &d : ahead.details)
-                prefetch(d.constData());
+                __builtin_prefetch(d.constData());
         }
         const ReminderEntry &e = entries[i];
         // Three bytes a UTF-16 unit at most, and a TAB and a line break around each text.
         qsizetype units = e.name.size() + 2;
         for (const QString &d : e.details)
             units += d.size() + 3;
-        makeRoom(units * 3);
+        char *p = out.room(units * 3);
         p = writeLine(p, e.name, true);
         for (const QString &d : e.details) {
             *p++ = '\t';
             p = writeLine(p, d, false);
         }
+        out.done(p);
     }
-    out.truncate(p - out.constData());
-    return out;
+}
+
+// Room in one array that grows as the rows need.
+class GrowingOutput
+{
+public:
+    explicit GrowingOutput(qsizetype expected) : m_bytes(expected, Qt::Uninitialized) {}
+    char *room(qsizetype needed)
+    {
+        if (m_bytes.size() - m_used < needed)
+            m_bytes.resize(std::max(2 * m_bytes.size(), m_used + needed));
+        return m_bytes.data() + m_used;
+    }
+    void done(const char *end) { m_used = end - m_bytes.constData(); }
+    QByteArray take()
+    {
+        m_bytes.truncate(m_used);
+        return std::move(m_bytes);
+    }
+
+private:
+    QByteArray m_bytes;
+    qsizetype m_used = 0;
+};
+
+// Room in one small array that is handed on to the file each time it fills, so a long list is
+// written without ever being in memory whole.
+class PieceOutput
+{
+public:
+    explicit PieceOutput(const AtomicWrite &write) : m_write(write) {}
+    char *room(qsizetype needed)
+    {
+        if (m_bytes.size() - m_used < needed) {
+            flush();
+            if (m_bytes.size() < needed)
+                m_bytes.resize(std::max(kPieceSize, needed));
+        }
+        return m_bytes.data() + m_used;
+    }
+    void done(const char *end) { m_used = end - m_bytes.constData(); }
+    void flush()
+    {
+        if (m_used > 0)
+            m_write(QByteArrayView(m_bytes.constData(), m_used));
+        m_used = 0;
+    }
+
+private:
+    static constexpr qsizetype kPieceSize = 128 * 1024;
+    const AtomicWrite &m_write;
+    QByteArray m_bytes;
+    qsizetype m_used = 0;
+};
+
+// Closes a file on every way out.
+struct FileCloser
+{
+    int fd;
+    ~FileCloser() { ::close(fd); }
+};
+
+} // namespace
+
+ReminderEntries parse(const QByteArray &bytes, const char *legacyCodec)
+{
+    LineReader lines(bytes);
+    return readEntries(lines, legacyCodec);
+}
+
+QByteArray serialize(const ReminderEntries &entries)
+{
+    GrowingOutput out(kUtf8Bom.size() + entries.size() * 160);
+    writeEntries(entries, out);
+    return out.take();
 }
 
 const char *legacyCodePage(const QLocale &locale)
@@ -550,43 +747,28 @@ ReminderEntries load(const QString &path, const char *legacyCodec)
     const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         throw cannotOpenFile(path, systemErrorText(errno));
+    const FileCloser closer{fd};
 
-    QByteArray bytes;
     struct stat st
     {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        const int err = S_ISDIR(st.st_mode) ? EISDIR : errno;
-        ::close(fd);
-        throw cannotOpenFile(path, systemErrorText(err));
-    }
-    // Straight into the buffer, one byte more than the file so the read that finds its end
-    // needs no room of its own; a file that grew meanwhile is read to its new end.
-    bytes.resize(st.st_size > 0 ? st.st_size + 1 : 65536);
-    makeResident(bytes);
-    qsizetype used = 0;
-    for (;;) {
-        if (used == bytes.size())
-            bytes.resize(bytes.size() * 2);
-        const ssize_t got = ::read(fd, bytes.data() + used, size_t(bytes.size() - used));
-        if (got == 0)
-            break;
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            const int err = errno;
-            ::close(fd);
-            throw cannotOpenFile(path, systemErrorText(err));
-        }
-        used += got;
-    }
-    ::close(fd);
-    bytes.truncate(used);
-    return parse(bytes, legacyCodec);
+    if (::fstat(fd, &st) != 0)
+        throw cannotOpenFile(path, systemErrorText(errno));
+    if (S_ISDIR(st.st_mode))
+        throw cannotOpenFile(path, systemErrorText(EISDIR));
+    // Read a piece at a time, to the file's end, whatever its size said: a file that grew
+    // meanwhile is read to its new end.
+    LineReader lines(fd, path);
+    return readEntries(lines, legacyCodec);
 }
 
 void save(const QString &path, const ReminderEntries &entries)
 {
-    if (const int err = writeFileAtomically(path, serialize(entries)); err != 0)
+    const int err = writeFileAtomically(path, [&entries](const AtomicWrite &write) {
+        PieceOutput out(write);
+        writeEntries(entries, out);
+        out.flush();
+    });
+    if (err != 0)
         throw cannotCreateFile(path, systemErrorText(err));
 }
 

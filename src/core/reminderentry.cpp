@@ -1,5 +1,7 @@
 #include "reminderentry.h"
 
+#include <utility>
+
 namespace vellaro {
 
 namespace {
@@ -13,6 +15,42 @@ void replaceLineBreaks(QString &text)
 }
 
 } // namespace
+
+ReminderDetails::ReminderDetails(std::initializer_list<QString> texts)
+{
+    for (const QString &text : texts)
+        append(text);
+}
+
+ReminderDetails::ReminderDetails(const QStringList &texts)
+{
+    for (const QString &text : texts)
+        append(text);
+}
+
+void ReminderDetails::append(QString text)
+{
+    if (m_size < kInline)
+        m_inline[size_t(m_size)] = std::move(text);
+    else
+        m_more.append(std::move(text));
+    ++m_size;
+}
+
+QStringList ReminderDetails::toList() const
+{
+    QStringList texts;
+    texts.reserve(m_size);
+    for (const QString &text : *this)
+        texts.append(text);
+    return texts;
+}
+
+bool operator==(const ReminderDetails &a, const ReminderDetails &b)
+{
+    // Slots past a row's details are always empty, so the whole of both can be compared.
+    return a.m_size == b.m_size && a.m_inline == b.m_inline && a.m_more == b.m_more;
+}
 
 const QString &sortText(const ReminderEntry &e, int column)
 {

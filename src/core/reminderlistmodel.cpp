@@ -1,6 +1,7 @@
 #include "reminderlistmodel.h"
 
 #include <algorithm>
+#include <numeric>
 #include <system_error>
 #include <thread>
 
@@ -16,7 +17,7 @@ struct SortKey
     // texts differ in them, this alone orders them, without a look into either text.
     quint64 prefix;
     const QChar *text;
-    qsizetype size;
+    int size;
     int row;
 };
 
@@ -43,9 +44,19 @@ std::vector<SortKey> sortKeysOf(const ReminderEntries &rows, int column)
         quint64 prefix = 0;
         for (qsizetype k = 0; k < 4; ++k)
             prefix = prefix << 16 | (k < text.size() ? text.at(k).unicode() : 0);
-        keys.push_back({prefix, text.constData(), text.size(), i});
+        keys.push_back({prefix, text.constData(), int(text.size()), i});
     }
     return keys;
+}
+
+// Whether the rows stand in the column's order already, as a list saved in that order is read.
+bool inOrder(const ReminderEntries &rows, int column)
+{
+    for (qsizetype i = 1; i < rows.size(); ++i) {
+        if (compareEntries(rows[i - 1], rows[i], column) > 0)
+            return false;
+    }
+    return true;
 }
 
 // Sorts the keys and writes the rows' positions in their order into `order` (already sized).
@@ -162,9 +173,9 @@ QVariant ReminderListModel::headerData(int section, Qt::Orientation orientation,
 
 void ReminderListModel::resort()
 {
-    std::vector<int> order = sortedOrder(m_rows, m_sortColumn);
-    if (std::is_sorted(order.begin(), order.end()))
+    if (inOrder(m_rows, m_sortColumn))
         return;
+    std::vector<int> order = sortedOrder(m_rows, m_sortColumn);
 
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     std::vector<int> newRowOf(order.size());
@@ -263,11 +274,15 @@ void ReminderListModel::setEntries(ReminderEntries entries)
 
     // The sort and the index of date and time texts only read the rows; for a long list (the
     // load at start) the sort runs on a second thread while this one builds the index. Each
-    // row's identity is where it stood before the sort.
-    std::vector<SortKey> keys = sortKeysOf(m_rows, m_sortColumn);
+    // row's identity is where it stood before the sort. A list read in the order it is shown
+    // in (saved so) needs no sort.
+    const bool sorted = inOrder(m_rows, m_sortColumn);
+    std::vector<SortKey> keys;
+    if (!sorted)
+        keys = sortKeysOf(m_rows, m_sortColumn);
     std::vector<int> order(static_cast<size_t>(count));
     std::thread sorter;
-    if (count >= kRowsWorthASortThread) {
+    if (!sorted && count >= kRowsWorthASortThread) {
         try {
             sorter = std::thread(sortInto, std::ref(keys), std::ref(order));
         } catch (const std::system_error &) {
@@ -293,8 +308,10 @@ void ReminderListModel::setEntries(ReminderEntries entries)
     }
     if (sortedAside)
         sorter.join();
-    else
+    else if (!sorted)
         sortInto(keys, order);
+    else
+        std::iota(order.begin(), order.end(), 0);
 
     for (int row = 0; row < count; ++row) {
         m_ids[size_t(row)] = quint32(order[size_t(row)]);
@@ -354,7 +371,7 @@ void ReminderListModel::setDetail(int row, int detail, const QString &text)
     if (row < 0 || row >= m_rows.size() || detail < 0)
         return;
     indexRemove(row);
-    QStringList &details = m_rows[row].details;
+    ReminderDetails &details = m_rows[row].details;
     while (details.size() <= detail)
         details.append(QString());
     details[detail] = sanitizedDetail(text);

@@ -36,6 +36,29 @@ void writeAll(const QString &path, const QByteArray &bytes)
     QCOMPARE(f.write(bytes), bytes.size());
 }
 
+// Appends lines of every length up to past two machine words, each ended by CR LF, a lone CR, a
+// lone LF, detail lines among them, and the entries the rules read from them one byte at a time.
+// (In this order, so no lone CR is followed by a lone LF, which together are one break.)
+void appendEveryLineBreak(quint32 seed, QByteArray &text, ReminderEntries &expected)
+{
+    const QByteArray breaks[] = {"\n", "\r", "\r\n"};
+    const QByteArray letters[] = {"a", "b", " ", "Я", "ж"};
+    auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+    for (int length = 0; length <= 40; ++length) {
+        for (const QByteArray &lineBreak : breaks) {
+            const bool detail = !expected.isEmpty() && length > 0 && next() % 2;
+            QByteArray line = detail ? "\t" : "";
+            while (line.size() < length)
+                line += letters[next() % std::size(letters)];
+            text += line + lineBreak;
+            if (!detail)
+                expected.append(entry(QString::fromUtf8(line)));
+            else
+                expected.last().details.append(QString::fromUtf8(line.mid(1)).trimmed());
+        }
+    }
+}
+
 } // namespace
 
 class TestListFile : public QObject
@@ -137,31 +160,64 @@ private slots:
 
     void parse_everyLineBreakAtEveryPlace_endsTheLineThere()
     {
-        // Lines of every length up to past two machine words, each ended by CR LF, a lone CR, a
-        // lone LF or the end of the text, detail lines among them; read against the rules
-        // applied one byte at a time.
-        // (In this order, so no lone CR is followed by a lone LF, which together are one break.)
-        const QByteArray breaks[] = {"\n", "\r", "\r\n"};
-        const QByteArray letters[] = {"a", "b", " ", "Я", "ж"};
         QByteArray text;
         ReminderEntries expected;
-        quint32 seed = 5;
-        auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
-        for (int length = 0; length <= 40; ++length) {
-            for (const QByteArray &lineBreak : breaks) {
-                const bool detail = !expected.isEmpty() && length > 0 && next() % 2;
-                QByteArray line = detail ? "\t" : "";
-                while (line.size() < length)
-                    line += letters[next() % std::size(letters)];
-                text += line + lineBreak;
-                if (!detail)
-                    expected.append(entry(QString::fromUtf8(line)));
-                else
-                    expected.last().details.append(QString::fromUtf8(line.mid(1)).trimmed());
-            }
-        }
+        appendEveryLineBreak(5, text, expected);
         QCOMPARE(listfile::parse(text), expected);
         QCOMPARE(listfile::parse(text + "last"), expected + ReminderEntries{entry("last")});
+    }
+
+    void load_longFile_readInPieces_data()
+    {
+        // A file of megabytes is read a piece at a time; every kind of line break, lines of
+        // every length and the parts of CR LF fall on the edges of the pieces somewhere in it.
+        QByteArray text;
+        ReminderEntries expected;
+        for (quint32 seed = 1; text.size() < 3 << 20; ++seed)
+            appendEveryLineBreak(seed, text, expected);
+        const QByteArray longName(700 * 1024, 'n');
+
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<ReminderEntries>("expected");
+        QTest::newRow("every break at every place") << text << expected;
+        QTest::newRow("byte order mark") << "\xEF\xBB\xBF" + text << expected;
+        QTest::newRow("no break at the end")
+            << text + "last" << expected + ReminderEntries{entry("last")};
+        QTest::newRow("a line longer than many pieces")
+            << text + longName + "\r\n\tdetail"
+            << expected + ReminderEntries{entry(QString::fromLatin1(longName), {"detail"})};
+        QTest::newRow("text ends at a NUL far in") << text + '\0' + "after\r\n" << expected;
+        // A byte that is not UTF-8 at the very end: all of it is read again in the code page.
+        const QByteArray legacy = text + "\xE0\r\n";
+        const ReminderEntries inCodePage = listfile::parse(legacy, "windows-1251");
+        QCOMPARE(inCodePage.last().name, QStringLiteral("а"));
+        QTest::newRow("not UTF-8 at the end") << legacy << inCodePage;
+
+        // A file is read from its start in pieces of some power of two: a CR LF, or a lone CR,
+        // split between the first piece and the next is one line break, wherever it falls.
+        for (qsizetype piece = 4096; piece <= 1 << 20; piece *= 2) {
+            for (qsizetype crAt = piece - 2; crAt <= piece; ++crAt) {
+                const QByteArray name(crAt, 'x');
+                const ReminderEntries twoRows{entry(QString::fromLatin1(name), {"d"}),
+                                              entry("next")};
+                QTest::addRow("CR LF, CR at %lld", qlonglong(crAt)) << name + "\r\n\td\r\nnext\r\n"
+                                                                    << twoRows;
+                QTest::addRow("lone CR at %lld", qlonglong(crAt))
+                    << name + "\r\td\rnext" << twoRows;
+            }
+        }
+    }
+
+    void load_longFile_readInPieces()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(ReminderEntries, expected);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("List.ul1");
+        writeAll(path, bytes);
+        const ReminderEntries loaded = listfile::load(path, "windows-1251");
+        QCOMPARE(loaded.size(), expected.size());
+        QVERIFY(loaded == expected);
     }
 
     void parse_rowsShareRepeatedTexts_butEachRowChangesAlone()
@@ -233,7 +289,7 @@ private slots:
         const ReminderEntries back = listfile::parse(bytes);
         QCOMPARE(back.size(), 1);
         QCOMPARE(back[0].name, QString(" line  break"));
-        QCOMPARE(back[0].details, QStringList({"a b", "c"}));
+        QCOMPARE(back[0].details.toList(), QStringList({"a b", "c"}));
     }
 
     void serialize_encodesExactlyLikeQtsEncoder()
@@ -334,34 +390,47 @@ private slots:
         QCOMPARE(QFileInfo(path).size(), 0);
     }
 
+    void save_writeFails_keepsOldFileWhole_data()
+    {
+        // A full disk, as far as this process can tell: files may not grow past the limit. A
+        // long list is written in pieces and fails in a later one.
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("limit");
+        QTest::newRow("in the first piece") << 100 << 64;
+        QTest::newRow("in a later piece") << 20000 << 600 * 1024;
+    }
+
     void save_writeFails_keepsOldFileWhole()
     {
+        QFETCH(int, rows);
+        QFETCH(int, limit);
         QTemporaryDir dir;
         const QString path = dir.filePath("List.ul1");
         const QByteArray old("old entry\r\n\tdetail\r\n");
         writeAll(path, old);
 
-        // A full disk, as far as this process can tell: files may not grow past 64 bytes.
         ReminderEntries big;
-        for (int i = 0; i < 100; ++i)
+        for (int i = 0; i < rows; ++i)
             big.append(entry(QString("entry %1").arg(i), {"9.12.26 г.", "9:00:00", "note"}));
-        FileSizeLimit limit(64);
-        QVERIFY(limit.isSet());
+        QVERIFY(listfile::serialize(big).size() > limit);
+        FileSizeLimit sizeLimit(limit);
+        QVERIFY(sizeLimit.isSet());
         QString message;
         try {
             listfile::save(path, big);
         } catch (const Error &e) {
             message = e.message();
         }
-        limit.lift();
+        sizeLimit.lift();
 
         QVERIFY2(message.startsWith(QString("Cannot create file \"%1\". ").arg(path)),
                  qPrintable(message));
         QCOMPARE(readAll(path), old);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"List.ul1"});
 
-        // The next save, with room again, goes through.
+        // The next save, with room again, goes through, byte for byte as serialized.
         listfile::save(path, big);
+        QCOMPARE(readAll(path), listfile::serialize(big));
         QCOMPARE(listfile::load(path), big);
     }
 

@@ -32,7 +32,7 @@ QString indexDisagreesWithAWalk(const ReminderListModel &m, const QStringList &d
         for (const QString &time : times) {
             QList<int> walked;
             for (int r = 0; r < m.rowCount(); ++r) {
-                const QStringList &d = m.entry(r).details;
+                const ReminderDetails &d = m.entry(r).details;
                 if (d.size() >= 2 && d[0] == date && d[1] == time)
                     walked.append(r);
             }
@@ -110,15 +110,16 @@ private slots:
         ReminderListModel m;
         m.setEntries(rows);
         QVERIFY(m.entries() == expected(rows, 0));
-        // Equal rows look alike; the row itself is known by its own detail list.
+        // Equal rows look alike; the row itself is known by its own first detail, a string
+        // made for it alone.
         const QPersistentModelIndex selected = m.index(1234, 0);
-        const void *selectedRow = m.entry(1234).details.constData();
+        const void *selectedRow = m.entry(1234).details.at(0).constData();
         for (int column : {2, 1, 3, 0, 3}) {
             const ReminderEntries before = m.entries();
             m.setSortColumn(column);
             m.resort();
             QVERIFY2(m.entries() == expected(before, column), qPrintable(QString::number(column)));
-            QCOMPARE(m.entry(selected.row()).details.constData(), selectedRow);
+            QCOMPARE(m.entry(selected.row()).details.at(0).constData(), selectedRow);
         }
     }
 
@@ -268,7 +269,7 @@ private slots:
         QCOMPARE(column(m, 0), QStringList({"a", "C", "b"}));
         m.setEntries({{"short", {}}});
         m.setDetail(0, 2, "note");
-        QCOMPARE(m.entry(0).details, QStringList({"", "", "note"}));
+        QCOMPARE(m.entry(0).details.toList(), QStringList({"", "", "note"}));
     }
 
     void fiveDetails_onlyThreeShown_allKept()

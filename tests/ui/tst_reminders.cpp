@@ -159,7 +159,7 @@ private slots:
         const ReminderEntries rows = m_main->model()->entries();
         QCOMPARE(rows.size(), 2);
         QCOMPARE(rows[0].name, QString("a\tname  with breaks"));
-        QCOMPARE(rows[0].details, QStringList({"12.12.26 г.", "8:30:00", "бележка"}));
+        QCOMPARE(rows[0].details.toList(), QStringList({"12.12.26 г.", "8:30:00", "бележка"}));
         QVERIFY(m_core->findChild<QTimer *>("saveTimer")->isActive());
 
         // The second use starts empty but keeps the date and time of the first.
@@ -197,7 +197,7 @@ private slots:
             child<QPushButton>(m_editor, "okButton")->click();
         });
         m_main->editSelectedReminder();
-        QCOMPARE(m_main->model()->entry(0).details,
+        QCOMPARE(m_main->model()->entry(0).details.toList(),
                  QStringList({"10.12.26 г.", "7:16:00", "notes"}));
         QCOMPARE(m_main->selectedRow(), 0);
         QVERIFY(m_core->findChild<QTimer *>("saveTimer")->isActive());
