@@ -1,6 +1,7 @@
 #include "reminderlistmodel.h"
 
 #include <algorithm>
+#include <cstring>
 #include <numeric>
 #include <system_error>
 #include <thread>
@@ -78,23 +79,33 @@ std::vector<int> sortedOrder(const ReminderEntries &rows, int column)
 }
 
 // Puts the row that stood at order[i] at i, following each cycle of the permutation, so no
-// second list is needed. The order is used up.
+// second list is needed. The order is used up. Rows are relocatable (their members hold no
+// pointer to themselves), so a row is moved as its bytes, without the member-by-member move that
+// would write each one's source back empty.
 void applyOrder(ReminderEntries &rows, std::vector<int> &order)
 {
+    static_assert(QTypeInfo<ReminderEntry>::isRelocatable);
+    void *const base = rows.data();
+    const auto at = [base](int row) {
+        return static_cast<char *>(base) + size_t(row) * sizeof(ReminderEntry);
+    };
+    alignas(ReminderEntry) char held[sizeof(ReminderEntry)];
     for (int start = 0; start < int(order.size()); ++start) {
-        if (order[size_t(start)] < 0)
+        if (order[size_t(start)] < 0 || order[size_t(start)] == start) {
+            order[size_t(start)] = -1;
             continue;
-        ReminderEntry held = std::move(rows[start]);
-        int at = start;
+        }
+        std::memcpy(held, at(start), sizeof held);
+        int to = start;
         for (;;) {
-            const int from = order[size_t(at)];
-            order[size_t(at)] = -1;
+            const int from = order[size_t(to)];
+            order[size_t(to)] = -1;
             if (from == start) {
-                rows[at] = std::move(held);
+                std::memcpy(at(to), held, sizeof held);
                 break;
             }
-            rows[at] = std::move(rows[from]);
-            at = from;
+            std::memcpy(at(to), at(from), sizeof held);
+            to = from;
         }
     }
 }
