@@ -485,21 +485,39 @@ template <typename Texts> bool parseLines(LineReader &lines, ReminderEntries &en
         const ReminderEntry &e = entries.at(row);
         return column == 0 ? e.name : e.details.at(column - 1);
     };
+    // A list saved sorted by a column repeats that column's text from row to row: the bytes of
+    // each column's text in the row before are kept, and a text equal to them is that row's,
+    // found without a look into the tables.
+    std::array<QByteArray, kTables> previousBytes;
+    std::array<qsizetype, kTables> previousRow;
+    previousRow.fill(-1);
     // Decodes the bytes of the text for `column` of the last row, sharing an equal text.
     const auto decodeShared = [&](QByteArrayView bytes, qsizetype column, QString &out) {
         if (column >= kTables)
             return texts.decode(bytes, out);
+        const qsizetype thisRow = entries.size() - 1;
+        QByteArray &previous = previousBytes[size_t(column)];
+        qsizetype &rowBefore = previousRow[size_t(column)];
+        if (rowBefore == thisRow - 1 && rowBefore >= 0 && previous == bytes) {
+            out = textOf(rowBefore, column);
+            rowBefore = thisRow;
+            return true;
+        }
         SharedTexts &table = sharedTexts[size_t(column)];
         const quint32 hash = SharedTexts::hashOf(bytes);
         const qsizetype row =
             table.find(hash, [&](qsizetype row) { return texts.same(bytes, textOf(row, column)); });
         if (row >= 0) {
             out = textOf(row, column);
-            return true;
+        } else {
+            if (!texts.decode(bytes, out))
+                return false;
+            table.add(hash, thisRow);
         }
-        if (!texts.decode(bytes, out))
-            return false;
-        table.add(hash, entries.size() - 1);
+        previous.resize(bytes.size());
+        if (!bytes.isEmpty())
+            std::memcpy(previous.data(), bytes.data(), size_t(bytes.size()));
+        rowBefore = thisRow;
         return true;
     };
 
