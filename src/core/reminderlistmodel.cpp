@@ -5,13 +5,14 @@
 #include <numeric>
 #include <system_error>
 #include <thread>
+#include <tuple>
 
 namespace vellaro {
 
 namespace {
 
 // A row's sort text and where the row stands. The sort moves these small records and reads the
-// texts straight through them, not through the rows and their detail lists.
+// texts straight through them, not through the rows.
 struct SortKey
 {
     // The first four UTF-16 units, the first in the highest bits, zeros past the end: where two
@@ -21,20 +22,6 @@ struct SortKey
     int size;
     int row;
 };
-
-// Ordinal order of the texts, rows with equal texts in the order they stood: the sort comes out
-// stable without the extra memory of a stable sort. Rows read from a file share the storage of
-// equal texts, and those compare equal at a glance.
-bool sortsBefore(const SortKey &a, const SortKey &b)
-{
-    if (a.prefix != b.prefix)
-        return a.prefix < b.prefix;
-    if (a.text != b.text || a.size != b.size) {
-        if (const int c = QStringView(a.text, a.size).compare(QStringView(b.text, b.size)); c != 0)
-            return c < 0;
-    }
-    return a.row < b.row;
-}
 
 std::vector<SortKey> sortKeysOf(const ReminderEntries &rows, int column)
 {
@@ -60,21 +47,75 @@ bool inOrder(const ReminderEntries &rows, int column)
     return true;
 }
 
-// Sorts the keys and writes the rows' positions in their order into `order` (already sized).
-// Allocates nothing, so it may run on a thread of its own.
-void sortInto(std::vector<SortKey> &keys, std::vector<int> &order)
+// One different text among the keys: its storage, and where its rows stand in the keys.
+struct TextRun
 {
-    std::sort(keys.begin(), keys.end(), sortsBefore);
-    for (size_t i = 0; i < keys.size(); ++i)
-        order[i] = keys[i].row;
+    quint64 prefix;
+    const QChar *text;
+    int size;
+    int begin;
+    int end;
+};
+
+// Sorts the keys and writes the rows' positions in their order into `order` (already sized):
+// ordinal order of the texts, rows with equal texts in the order they stood. `runs` is room for
+// one record a key, reserved by the caller: this allocates nothing, so it may run on a thread
+// of its own.
+//
+// A long list has far fewer different texts than rows, and a list read from a file shares the
+// storage of every repeated text. So the keys are first sorted by storage, with integer
+// comparisons only, which brings each text's rows together in row order; then each different
+// text is compared by its content once, instead of at every comparison of two of its rows.
+void sortInto(std::vector<SortKey> &keys, std::vector<TextRun> &runs, std::vector<int> &order)
+{
+    std::sort(keys.begin(), keys.end(), [](const SortKey &a, const SortKey &b) {
+        const auto at = [](const SortKey &k) {
+            return std::tuple(k.prefix, quintptr(k.text), k.size, k.row);
+        };
+        return at(a) < at(b);
+    });
+    runs.clear();
+    for (int i = 0; i < int(keys.size());) {
+        int end = i + 1;
+        while (end < int(keys.size()) && keys[size_t(end)].text == keys[size_t(i)].text &&
+               keys[size_t(end)].size == keys[size_t(i)].size)
+            ++end;
+        const SortKey &k = keys[size_t(i)];
+        runs.push_back({k.prefix, k.text, k.size, i, end});
+        i = end;
+    }
+    const auto content = [](const TextRun &r) { return QStringView(r.text, r.size); };
+    std::sort(runs.begin(), runs.end(), [&content](const TextRun &a, const TextRun &b) {
+        if (a.prefix != b.prefix)
+            return a.prefix < b.prefix;
+        return content(a).compare(content(b)) < 0;
+    });
+    // Equal texts kept in different storage are one text: their rows merge in row order.
+    size_t out = 0;
+    for (size_t r = 0; r < runs.size();) {
+        size_t same = r + 1;
+        while (same < runs.size() && runs[same].prefix == runs[r].prefix &&
+               content(runs[same]) == content(runs[r]))
+            ++same;
+        const size_t from = out;
+        for (size_t k = r; k < same; ++k) {
+            for (int i = runs[k].begin; i < runs[k].end; ++i)
+                order[out++] = keys[size_t(i)].row;
+        }
+        if (same - r > 1)
+            std::sort(order.begin() + qsizetype(from), order.begin() + qsizetype(out));
+        r = same;
+    }
 }
 
 // The rows' positions in the order of the column (ordinal, ascending, stable).
 std::vector<int> sortedOrder(const ReminderEntries &rows, int column)
 {
     std::vector<SortKey> keys = sortKeysOf(rows, column);
+    std::vector<TextRun> runs;
+    runs.reserve(keys.size());
     std::vector<int> order(keys.size());
-    sortInto(keys, order);
+    sortInto(keys, runs, order);
     return order;
 }
 
@@ -289,13 +330,16 @@ void ReminderListModel::setEntries(ReminderEntries entries)
     // in (saved so) needs no sort.
     const bool sorted = inOrder(m_rows, m_sortColumn);
     std::vector<SortKey> keys;
-    if (!sorted)
+    std::vector<TextRun> runs;
+    if (!sorted) {
         keys = sortKeysOf(m_rows, m_sortColumn);
+        runs.reserve(keys.size());
+    }
     std::vector<int> order(static_cast<size_t>(count));
     std::thread sorter;
     if (!sorted && count >= kRowsWorthASortThread) {
         try {
-            sorter = std::thread(sortInto, std::ref(keys), std::ref(order));
+            sorter = std::thread(sortInto, std::ref(keys), std::ref(runs), std::ref(order));
         } catch (const std::system_error &) {
             // No thread to be had: sorted below, on this one.
         }
@@ -320,7 +364,7 @@ void ReminderListModel::setEntries(ReminderEntries entries)
     if (sortedAside)
         sorter.join();
     else if (!sorted)
-        sortInto(keys, order);
+        sortInto(keys, runs, order);
     else
         std::iota(order.begin(), order.end(), 0);
 
