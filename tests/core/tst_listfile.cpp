@@ -360,6 +360,40 @@ private slots:
         QCOMPARE(listfile::load(path), entries);
     }
 
+    void roundTrip_everyCountOfDetails_keepsEachRowAsItWas()
+    {
+        // Rows keep their first three details in themselves and any more in a list: every count
+        // from none to six, empty details among them, and the same texts in the rows before
+        // and after, with rows between them that lack the column.
+        const QStringList texts = {"1.1.27 г.", "", "9:00:00", "бележка", "", "extra"};
+        ReminderEntries rows;
+        for (int count = 0; count <= 6; ++count) {
+            for (int shift = 0; shift < 3; ++shift) {
+                ReminderEntry row{"Обади се", {}};
+                for (int d = 0; d < count; ++d)
+                    row.details.append(texts[(d + shift) % texts.size()]);
+                rows.append(row);
+                rows.append(row);
+            }
+        }
+        QCOMPARE(rows[14].details.size(), 2);
+        QCOMPARE(rows[14].details.toList(), QStringList({"", "9:00:00"}));
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath("List.ul1");
+        listfile::save(path, rows);
+        const ReminderEntries back = listfile::load(path);
+        QCOMPARE(back.size(), rows.size());
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            QCOMPARE(back[i].details.size(), rows[i].details.size());
+            QCOMPARE(back[i].details.toList(), rows[i].details.toList());
+        }
+        QVERIFY(back == rows);
+        // A row with one empty detail fewer is another row, though what it shows is the same.
+        QVERIFY(!(ReminderDetails{"1.1.27 г."} == ReminderDetails{"1.1.27 г.", ""}));
+        QVERIFY(!(ReminderDetails{"a", "b", "c"} == ReminderDetails{"a", "b", "c", ""}));
+    }
+
     void load_missingFile_reportsSystemReason()
     {
         QTemporaryDir dir;
