@@ -6,6 +6,8 @@
 
 #include <array>
 #include <initializer_list>
+#include <memory>
+#include <utility>
 
 namespace vellaro {
 
@@ -18,6 +20,20 @@ public:
     static constexpr qsizetype kInline = 3;
 
     ReminderDetails() = default;
+    ReminderDetails(const ReminderDetails &other);
+    ReminderDetails(ReminderDetails &&other) noexcept
+        : m_inline(std::move(other.m_inline)), m_more(std::move(other.m_more)),
+          m_size(std::exchange(other.m_size, 0))
+    {}
+    ReminderDetails &operator=(const ReminderDetails &other);
+    ReminderDetails &operator=(ReminderDetails &&other) noexcept
+    {
+        m_inline = std::move(other.m_inline);
+        m_more = std::move(other.m_more);
+        m_size = std::exchange(other.m_size, 0);
+        return *this;
+    }
+    ~ReminderDetails() = default;
     ReminderDetails(std::initializer_list<QString> texts);
     ReminderDetails(const QStringList &texts); // NOLINT: a list of texts is a row's details
 
@@ -26,12 +42,12 @@ public:
     const QString &at(qsizetype i) const
     {
         Q_ASSERT(i >= 0 && i < m_size);
-        return i < kInline ? m_inline[size_t(i)] : m_more.at(i - kInline);
+        return i < kInline ? m_inline[size_t(i)] : m_more->at(i - kInline);
     }
     QString &operator[](qsizetype i)
     {
         Q_ASSERT(i >= 0 && i < m_size);
-        return i < kInline ? m_inline[size_t(i)] : m_more[i - kInline];
+        return i < kInline ? m_inline[size_t(i)] : (*m_more)[i - kInline];
     }
     const QString &operator[](qsizetype i) const { return at(i); }
     QString value(qsizetype i) const { return i >= 0 && i < m_size ? at(i) : QString(); }
@@ -75,7 +91,9 @@ public:
 
 private:
     std::array<QString, kInline> m_inline;
-    QStringList m_more;
+    // Only for a row with more details than kInline; a pointer, not a list, keeps every row
+    // 16 bytes smaller.
+    std::unique_ptr<QStringList> m_more;
     qsizetype m_size = 0;
 };
 
