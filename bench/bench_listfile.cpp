@@ -59,7 +59,7 @@ QString listFileOf(int count, int savedByColumn)
         ReminderListModel model;
         model.setSortColumn(savedByColumn);
         model.setEntries(entriesOf(count));
-        listfile::save(path, model.entries());
+        listfile::save(path, model.rows());
     }
     return path;
 }
@@ -80,9 +80,9 @@ int loadOnce(const QString &path)
     const long faultsBefore = pageFaults();
     const auto start = std::chrono::steady_clock::now();
     auto model = std::make_unique<ReminderListModel>();
-    ReminderEntries entries = listfile::load(path);
+    ReminderRows rows = listfile::load(path);
     const auto loaded = std::chrono::steady_clock::now();
-    model->setEntries(std::move(entries));
+    model->setRows(std::move(rows));
     benchmark::DoNotOptimize(model->rowCount());
     const auto end = std::chrono::steady_clock::now();
     const double seconds = std::chrono::duration<double>(end - start).count();
@@ -133,7 +133,7 @@ void BM_LoadSortedWarmHeap(benchmark::State &state)
     ::mallopt(M_TRIM_THRESHOLD, 1 << 30);
     long faults = 0;
     auto model = std::make_unique<ReminderListModel>();
-    model->setEntries(listfile::load(path));
+    model->setRows(listfile::load(path));
     for (auto _ : state) {
         state.PauseTiming();
         model.reset();
@@ -143,13 +143,13 @@ void BM_LoadSortedWarmHeap(benchmark::State &state)
         state.ResumeTiming();
         const long faultsBefore = pageFaults();
         model = std::make_unique<ReminderListModel>();
-        model->setEntries(listfile::load(path));
+        model->setRows(listfile::load(path));
         faults += pageFaults() - faultsBefore;
     }
     state.counters["page_faults"] = double(faults) / double(state.iterations());
 }
 
-// The part of a load without the disk and the sort: the file's bytes to entries.
+// The part of a load without the disk and the sort: the file's bytes to rows.
 void BM_Parse(benchmark::State &state)
 {
     QFile file(listFileOf(static_cast<int>(state.range(0)), static_cast<int>(state.range(1))));
@@ -159,9 +159,9 @@ void BM_Parse(benchmark::State &state)
     }
     const QByteArray bytes = file.readAll();
     for (auto _ : state) {
-        auto entries = std::make_unique<ReminderEntries>(listfile::parse(bytes));
+        auto rows = std::make_unique<ReminderRows>(listfile::parse(bytes));
         state.PauseTiming();
-        entries.reset();
+        rows.reset();
         ::malloc_trim(0);
         state.ResumeTiming();
     }
@@ -174,9 +174,9 @@ void BM_Save(benchmark::State &state)
     const int count = static_cast<int>(state.range(0));
     const QString path = benchFolder() + QStringLiteral("/Saved-%1.ul1").arg(count);
     ReminderListModel model;
-    model.setEntries(listfile::load(listFileOf(count, static_cast<int>(state.range(1)))));
+    model.setRows(listfile::load(listFileOf(count, static_cast<int>(state.range(1)))));
     for (auto _ : state)
-        listfile::save(path, model.entries());
+        listfile::save(path, model.rows());
     state.SetItemsProcessed(state.iterations() * count);
     state.SetBytesProcessed(state.iterations() * QFile(path).size());
 }
@@ -185,10 +185,10 @@ void BM_Save(benchmark::State &state)
 void BM_Serialize(benchmark::State &state)
 {
     ReminderListModel model;
-    model.setEntries(listfile::load(
+    model.setRows(listfile::load(
         listFileOf(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)))));
     for (auto _ : state)
-        benchmark::DoNotOptimize(listfile::serialize(model.entries()));
+        benchmark::DoNotOptimize(listfile::serialize(model.rows()));
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
@@ -198,7 +198,7 @@ QByteArray bytesOf(int count)
 {
     ReminderListModel model;
     model.setEntries(entriesOf(count));
-    return listfile::serialize(model.entries());
+    return listfile::serialize(model.rows());
 }
 
 void BM_WriteAtomically(benchmark::State &state)
@@ -242,7 +242,7 @@ void BM_PlainWriteFsync(benchmark::State &state)
 void BM_HeaderClickResort(benchmark::State &state)
 {
     ReminderListModel model;
-    model.setEntries(listfile::load(listFileOf(static_cast<int>(state.range(0)), 0)));
+    model.setRows(listfile::load(listFileOf(static_cast<int>(state.range(0)), 0)));
     const QPersistentModelIndex selected = model.index(model.rowCount() / 2, 0);
     int column = 0;
     for (auto _ : state) {
@@ -282,7 +282,7 @@ void BM_FaultInListMemory(benchmark::State &state)
     size_t bytes = 0;
     {
         ReminderListModel model;
-        model.setEntries(listfile::load(path));
+        model.setRows(listfile::load(path));
         bytes = heapInUse() - before;
     }
     ::malloc_trim(0);
@@ -318,7 +318,7 @@ void BM_MemoryHeld(benchmark::State &state)
         const size_t residentBefore = residentBytes();
         state.ResumeTiming();
         auto model = std::make_unique<ReminderListModel>();
-        model->setEntries(listfile::load(path));
+        model->setRows(listfile::load(path));
         state.PauseTiming();
         heap = double(heapInUse() - heapBefore);
         resident = double(residentBytes() - residentBefore);

@@ -24,7 +24,7 @@ int main(int argc, char **argv)
         vellaro::ReminderListModel model;
         model.setSortColumn(column);
         model.setEntries(vellaro::bench::realisticEntries(count));
-        vellaro::listfile::save(args.at(1), model.entries());
+        vellaro::listfile::save(args.at(1), model.rows());
     } catch (const vellaro::Error &e) {
         std::fprintf(stderr, "%s\n", qPrintable(e.message()));
         return 1;

@@ -225,37 +225,41 @@ private:
     qsizetype m_left = 0;
 };
 
-// The rows that first carried each different text of one column, found by the text's bytes.
-// A slot holds 32 bits of the bytes' hash and the row, so a look-up passes over other texts
-// without reading them, and only a row whose hash matches has its text compared. The table keeps
-// no bytes and no strings of its own: the rows hold the texts.
+// The different texts of one column read so far, found by their bytes. A slot holds 32 bits of
+// the bytes' hash and the text's number, so a look-up passes over other texts without reading
+// them, and only a text whose hash matches is compared. The table keeps no bytes and no strings
+// of its own: the list holds the texts.
 class SharedTexts
 {
 public:
-    // The row of `column` whose text `same` accepts among those whose bytes hashed alike, or -1.
-    template <typename Same> qsizetype find(quint32 hash, Same &&same) const
+    using TextId = ReminderRows::TextId;
+
+    // The text `same` accepts among those whose bytes hashed alike, if any.
+    template <typename Same> bool find(quint32 hash, TextId &found, Same &&same) const
     {
         if (m_count == 0)
-            return -1;
+            return false;
         for (size_t at = hash & m_mask;; at = (at + 1) & m_mask) {
             const quint64 slot = m_slots[at];
             if (slot == 0)
-                return -1;
-            if (quint32(slot >> 32) == hash && same(qsizetype(quint32(slot)) - 1))
-                return qsizetype(quint32(slot)) - 1;
+                return false;
+            if (quint32(slot >> 32) == hash && same(TextId(quint32(slot) - 1))) {
+                found = TextId(quint32(slot) - 1);
+                return true;
+            }
         }
     }
 
-    // Remembers the row as the one to share its text from; stops remembering once it holds as
-    // many texts as it may (a file of nothing but different texts).
-    void add(quint32 hash, qsizetype row)
+    // Remembers the text; stops remembering once it holds as many texts as it may (a file of
+    // nothing but different texts).
+    void add(quint32 hash, TextId text)
     {
         constexpr size_t kMaxTexts = 1 << 16;
-        if (m_count >= kMaxTexts || row >= qsizetype(UINT32_MAX))
+        if (m_count >= kMaxTexts || text >= UINT32_MAX - 1)
             return;
         if (4 * (m_count + 1) > 3 * m_slots.size())
             grow();
-        place(quint64(hash) << 32 | quint64(row + 1));
+        place(quint64(hash) << 32 | quint64(text + 1));
         ++m_count;
     }
 
@@ -469,62 +473,55 @@ private:
     bool m_bomChecked = false;
 };
 
-// Builds the entries from the lines. The line breaks, TAB and the characters trimmed from
-// details are all single bytes below 0x80, the same in UTF-8 and in every 8-bit code page, so
-// the work is done on bytes and each line is decoded once. False when a text does not decode.
-template <typename Texts> bool parseLines(LineReader &lines, ReminderEntries &entries, Texts &texts)
+// Builds the rows from the lines. The line breaks, TAB and the characters trimmed from details
+// are all single bytes below 0x80, the same in UTF-8 and in every 8-bit code page, so the work is
+// done on bytes and each line is decoded once. False when a text does not decode.
+template <typename Texts> bool parseLines(LineReader &lines, ReminderRows &rows, Texts &texts)
 {
-    // Texts repeat all through a long list: date and time texts, and names and notes of
-    // reminders that come back. Each different text is decoded once and the rows share it, which
-    // saves a string per row and the time to make it, and rows with the same name compare equal
-    // at a glance when the list is sorted. One table for the names and one for each of the three
-    // details a row has; further details are each decoded on their own.
-    constexpr qsizetype kTables = 1 + ReminderDetails::kInline;
+    using TextId = ReminderRows::TextId;
+    // Each different text of a column is decoded and stored once, and every row that has it
+    // holds its number: one table for the names and one for each of the three details a row
+    // keeps by number; further details are each decoded on their own.
+    constexpr qsizetype kTables = 1 + ReminderRows::kInlineDetails;
     std::array<SharedTexts, kTables> sharedTexts;
-    const auto textOf = [&entries](qsizetype row, qsizetype column) -> const QString & {
-        const ReminderEntry &e = entries.at(row);
-        return column == 0 ? e.name : e.details.at(column - 1);
-    };
     // A list saved sorted by a column repeats that column's text from row to row: the bytes of
-    // each column's text in the row before are kept, and a text equal to them is that row's,
-    // found without a look into the tables.
-    std::array<QByteArray, kTables> previousBytes;
-    std::array<qsizetype, kTables> previousRow;
-    previousRow.fill(-1);
-    // Decodes the bytes of the text for `column` of the last row, sharing an equal text.
-    const auto decodeShared = [&](QByteArrayView bytes, qsizetype column, QString &out) {
-        if (column >= kTables)
-            return texts.decode(bytes, out);
-        const qsizetype thisRow = entries.size() - 1;
-        QByteArray &previous = previousBytes[size_t(column)];
-        qsizetype &rowBefore = previousRow[size_t(column)];
-        if (rowBefore == thisRow - 1 && rowBefore >= 0 && previous == bytes) {
-            out = textOf(rowBefore, column);
-            rowBefore = thisRow;
+    // each column's last text are kept, and a text equal to them is found without a look into
+    // the tables.
+    std::array<QByteArray, kTables> lastBytes;
+    std::array<TextId, kTables> lastText;
+    lastText.fill(ReminderRows::kEmptyText);
+    // The number of the text of these bytes in `column`, stored now if it is new.
+    const auto sharedText = [&](QByteArrayView bytes, qsizetype column, TextId &id) {
+        if (bytes.isEmpty()) {
+            id = ReminderRows::kEmptyText;
+            return true;
+        }
+        QByteArray &last = lastBytes[size_t(column)];
+        if (last == bytes) {
+            id = lastText[size_t(column)];
             return true;
         }
         SharedTexts &table = sharedTexts[size_t(column)];
         const quint32 hash = SharedTexts::hashOf(bytes);
-        const qsizetype row =
-            table.find(hash, [&](qsizetype row) { return texts.same(bytes, textOf(row, column)); });
-        if (row >= 0) {
-            out = textOf(row, column);
-        } else {
-            if (!texts.decode(bytes, out))
+        if (!table.find(hash, id, [&](TextId t) { return texts.same(bytes, rows.textOf(t)); })) {
+            QString text;
+            if (!texts.decode(bytes, text))
                 return false;
-            table.add(hash, thisRow);
+            id = rows.addText(std::move(text));
+            table.add(hash, id);
         }
-        previous.resize(bytes.size());
-        if (!bytes.isEmpty())
-            std::memcpy(previous.data(), bytes.data(), size_t(bytes.size()));
-        rowBefore = thisRow;
+        last.resize(bytes.size());
+        std::memcpy(last.data(), bytes.data(), size_t(bytes.size()));
+        lastText[size_t(column)] = id;
         return true;
     };
 
     QByteArrayView line;
+    qsizetype details = 0;
+    TextId id = ReminderRows::kEmptyText;
     while (lines.next(line)) {
         if (line.startsWith('\t')) {
-            if (entries.isEmpty())
+            if (rows.isEmpty())
                 continue;
             const char *b = line.data();
             const char *e = b + line.size();
@@ -532,36 +529,46 @@ template <typename Texts> bool parseLines(LineReader &lines, ReminderEntries &en
                 ++b;
             while (e > b && isControlOrSpace(e[-1]))
                 --e;
-            ReminderDetails &details = entries.last().details;
-            // The row is there before its text, so the table can name it.
-            details.append(QString());
-            if (!decodeShared(QByteArrayView(b, e - b), details.size(),
-                              details[details.size() - 1]))
-                return false;
+            const QByteArrayView text(b, e - b);
+            if (++details <= ReminderRows::kInlineDetails) {
+                if (!sharedText(text, details, id))
+                    return false;
+                rows.appendDetail(id);
+            } else {
+                QString decoded;
+                if (!text.isEmpty() && !texts.decode(text, decoded))
+                    return false;
+                rows.appendDetail(std::move(decoded));
+            }
         } else {
-            entries.append(ReminderEntry());
-            if (!decodeShared(line, 0, entries.last().name))
+            if (!sharedText(line, 0, id))
                 return false;
+            rows.appendRow(id);
+            details = 0;
         }
     }
     return true;
 }
 
-// Reads the entries in file order: as UTF-8, and when the text is not UTF-8 again from the
-// start in the legacy code page.
-ReminderEntries readEntries(LineReader &lines, const char *legacyCodec)
+// Reads the rows in file order: as UTF-8, and when the text is not UTF-8 again from the start in
+// the legacy code page.
+ReminderRows readRows(LineReader &lines, qint64 size, const char *legacyCodec)
 {
-    ReminderEntries entries;
+    // A row of a name, a date, a time and a short note takes some 40 bytes; room for rows of 32
+    // and two different texts each is seldom outgrown, and what is left unused costs no memory.
+    const qsizetype expectedRows = qsizetype(std::clamp<qint64>(size / 32, 16, 1 << 22));
     {
+        ReminderRows rows;
+        rows.reserve(expectedRows, 2 * expectedRows);
         Utf8Texts utf8;
-        if (parseLines(lines, entries, utf8))
-            return entries;
+        if (parseLines(lines, rows, utf8))
+            return rows;
     }
-    entries.clear();
     lines.rewind();
+    ReminderRows rows;
     CodePageTexts legacy(legacyCodec);
-    parseLines(lines, entries, legacy);
-    return entries;
+    parseLines(lines, rows, legacy);
+    return rows;
 }
 
 // Writes the text as UTF-8 followed by CR LF, turning the characters that would break a line
@@ -603,17 +610,17 @@ char *writeLine(char *out, QStringView text, bool isName)
 
 // Writes the rows' lines into `out`, which hands out room for them: out.room(n) gives a place
 // with at least n bytes free, out.done(p) takes what was written up to p.
-template <typename Out> void writeEntries(const ReminderEntries &entries, Out &out)
+template <typename Out> void writeRows(const ReminderRows &rows, Out &out)
 {
     // The rows' texts lie wherever they were made, rarely in list order (after a sort by
     // another column, not at all), so the texts a row needs are asked for from memory a few
     // rows ahead of its turn, so the waits overlap instead of adding up.
     constexpr qsizetype kTextsAhead = 8;
-    const qsizetype count = entries.size();
+    const qsizetype count = rows.size();
 
     // A first name that begins with U+FEFF would begin the file with the bytes of a byte order
     // mark, which reading drops; a mark of its own in front keeps the character.
-    if (!entries.isEmpty() && entries.first().name.startsWith(QChar(0xFEFF))) {
+    if (!rows.isEmpty() && rows.name(0).startsWith(QChar(0xFEFF))) {
         char *p = out.room(kUtf8Bom.size());
         std::memcpy(p, kUtf8Bom.data(), size_t(kUtf8Bom.size()));
         out.done(p + kUtf8Bom.size());
@@ -621,21 +628,20 @@ template <typename Out> void writeEntries(const ReminderEntries &entries, Out &o
 
     for (qsizetype i = 0; i < count; ++i) {
         if (i + kTextsAhead < count) {
-            const ReminderEntry &ahead = entries[i + kTextsAhead];
-            __builtin_prefetch(ahead.name.constData());
-            for (const QString &d : ahead.details)
-                __builtin_prefetch(d.constData());
+            for (int column = 0; column <= ReminderRows::kInlineDetails; ++column)
+                __builtin_prefetch(rows.text(i + kTextsAhead, column).constData());
         }
-        const ReminderEntry &e = entries[i];
+        const QString &name = rows.name(i);
+        const qsizetype details = rows.detailCount(i);
         // Three bytes a UTF-16 unit at most, and a TAB and a line break around each text.
-        qsizetype units = e.name.size() + 2;
-        for (const QString &d : e.details)
-            units += d.size() + 3;
+        qsizetype units = name.size() + 2;
+        for (qsizetype k = 0; k < details; ++k)
+            units += rows.detail(i, k).size() + 3;
         char *p = out.room(units * 3);
-        p = writeLine(p, e.name, true);
-        for (const QString &d : e.details) {
+        p = writeLine(p, name, true);
+        for (qsizetype k = 0; k < details; ++k) {
             *p++ = '\t';
-            p = writeLine(p, d, false);
+            p = writeLine(p, rows.detail(i, k), false);
         }
         out.done(p);
     }
@@ -703,16 +709,16 @@ struct FileCloser
 
 } // namespace
 
-ReminderEntries parse(const QByteArray &bytes, const char *legacyCodec)
+ReminderRows parse(const QByteArray &bytes, const char *legacyCodec)
 {
     LineReader lines(bytes);
-    return readEntries(lines, legacyCodec);
+    return readRows(lines, bytes.size(), legacyCodec);
 }
 
-QByteArray serialize(const ReminderEntries &entries)
+QByteArray serialize(const ReminderRows &rows)
 {
-    GrowingOutput out(kUtf8Bom.size() + entries.size() * 160);
-    writeEntries(entries, out);
+    GrowingOutput out(kUtf8Bom.size() + rows.size() * 160);
+    writeRows(rows, out);
     return out.take();
 }
 
@@ -758,7 +764,7 @@ const char *legacyCodePage(const QLocale &locale)
     }
 }
 
-ReminderEntries load(const QString &path, const char *legacyCodec)
+ReminderRows load(const QString &path, const char *legacyCodec)
 {
     // Read with POSIX calls so the error box can carry the system's own reason.
     const QByteArray native = QFile::encodeName(path);
@@ -776,14 +782,14 @@ ReminderEntries load(const QString &path, const char *legacyCodec)
     // Read a piece at a time, to the file's end, whatever its size said: a file that grew
     // meanwhile is read to its new end.
     LineReader lines(fd, path);
-    return readEntries(lines, legacyCodec);
+    return readRows(lines, st.st_size, legacyCodec);
 }
 
-void save(const QString &path, const ReminderEntries &entries)
+void save(const QString &path, const ReminderRows &rows)
 {
-    const int err = writeFileAtomically(path, [&entries](const AtomicWrite &write) {
+    const int err = writeFileAtomically(path, [&rows](const AtomicWrite &write) {
         PieceOutput out(write);
-        writeEntries(entries, out);
+        writeRows(rows, out);
         out.flush();
     });
     if (err != 0)

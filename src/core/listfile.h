@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reminderentry.h"
+#include "reminderrows.h"
 
 #include <QByteArray>
 #include <QLocale>
@@ -11,21 +11,21 @@ namespace vellaro::listfile {
 // following line that begins with TAB holds one detail. Lines end in CR LF when written; on
 // reading CR LF, a lone CR and a lone LF all end a line, and the text ends at the first NUL.
 
-// Bytes to entries, in file order. Text that is not valid UTF-8 was written by an 8-bit program
+// Bytes to rows, in file order. Text that is not valid UTF-8 was written by an 8-bit program
 // and is decoded in the given code page (see legacyCodePage).
-ReminderEntries parse(const QByteArray &bytes, const char *legacyCodec = "windows-1251");
+ReminderRows parse(const QByteArray &bytes, const char *legacyCodec = "windows-1251");
 
-// Entries to bytes, UTF-8, every line ended by CR LF; an empty list gives zero bytes.
-QByteArray serialize(const ReminderEntries &entries);
+// Rows to bytes, UTF-8, every line ended by CR LF; an empty list gives zero bytes.
+QByteArray serialize(const ReminderRows &rows);
 
 // The 8-bit code page that programs of the locale's language wrote their text files in.
 const char *legacyCodePage(const QLocale &locale);
 
 // Reads the whole file; throws Error("Cannot open file ...") when it is missing or unreadable.
-ReminderEntries load(const QString &path, const char *legacyCodec = "windows-1251");
+ReminderRows load(const QString &path, const char *legacyCodec = "windows-1251");
 
 // Replaces the file atomically: a failed write leaves the previous file whole and throws
 // Error("Cannot create file ...").
-void save(const QString &path, const ReminderEntries &entries);
+void save(const QString &path, const ReminderRows &rows);
 
 } // namespace vellaro::listfile

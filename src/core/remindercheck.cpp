@@ -13,8 +13,8 @@ void collectSecond(const QString &dateText, const QString &timeText, const Remin
     if (list.countWithTexts(dateText, timeText) == 0)
         return;
     for (const int row : list.rowsWithTexts(dateText, timeText)) {
-        const ReminderEntry &e = list.entry(row);
-        due.append({e.name, e.details.at(1), e.details.value(2)});
+        const ReminderRows &rows = list.rows();
+        due.append({rows.name(row), rows.detail(row, 1), rows.detail(row, 2)});
     }
 }
 

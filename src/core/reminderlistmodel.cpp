@@ -11,144 +11,73 @@ namespace vellaro {
 
 namespace {
 
-// A row's sort text and where the row stands. The sort moves these small records and reads the
-// texts straight through them, not through the rows.
-struct SortKey
-{
-    // The first four UTF-16 units, the first in the highest bits, zeros past the end: where two
-    // texts differ in them, this alone orders them, without a look into either text.
-    quint64 prefix;
-    const QChar *text;
-    int size;
-    int row;
-};
-
-std::vector<SortKey> sortKeysOf(const ReminderEntries &rows, int column)
-{
-    std::vector<SortKey> keys;
-    keys.reserve(size_t(rows.size()));
-    for (int i = 0; i < int(rows.size()); ++i) {
-        const QString &text = sortText(rows[i], column);
-        quint64 prefix = 0;
-        for (qsizetype k = 0; k < 4; ++k)
-            prefix = prefix << 16 | (k < text.size() ? text.at(k).unicode() : 0);
-        keys.push_back({prefix, text.constData(), int(text.size()), i});
-    }
-    return keys;
-}
-
 // Whether the rows stand in the column's order already, as a list saved in that order is read.
-bool inOrder(const ReminderEntries &rows, int column)
+bool inOrder(const ReminderRows &rows, int column)
 {
+    ReminderRows::TextId before = rows.isEmpty() ? 0 : rows.textId(0, column);
     for (qsizetype i = 1; i < rows.size(); ++i) {
-        if (compareEntries(rows[i - 1], rows[i], column) > 0)
+        const ReminderRows::TextId id = rows.textId(i, column);
+        if (id != before && rows.textOf(before).compare(rows.textOf(id)) > 0)
             return false;
+        before = id;
     }
     return true;
 }
 
-// One different text among the keys: its storage, and where its rows stand in the keys.
-struct TextRun
+// One different text of the column: its number, and its first four UTF-16 units, the first in
+// the highest bits, zeros past the end; where two texts differ in them, this alone orders them.
+struct TextKey
 {
     quint64 prefix;
-    const QChar *text;
-    int size;
-    int begin;
-    int end;
+    ReminderRows::TextId id;
 };
 
-// Sorts the keys and writes the rows' positions in their order into `order` (already sized):
-// ordinal order of the texts, rows with equal texts in the order they stood. `runs` is room for
-// one record a key, reserved by the caller: this allocates nothing, so it may run on a thread
-// of its own.
+// Writes the rows' positions in the column's order into `order` (already sized): ordinal order
+// of the texts, rows with equal texts in the order they stood. Reads the rows only, so it may
+// run on a thread of its own.
 //
-// A long list has far fewer different texts than rows, and a list read from a file shares the
-// storage of every repeated text. So the keys are first sorted by storage, with integer
-// comparisons only, which brings each text's rows together in row order; then each different
-// text is compared by its content once, instead of at every comparison of two of its rows.
-void sortInto(std::vector<SortKey> &keys, std::vector<TextRun> &runs, std::vector<int> &order)
+// A long list has far fewer different texts than rows, and rows with the same text mostly hold
+// the same number. So each different text is compared by its content once: the texts are sorted
+// and ranked (equal texts under different numbers get the same rank), and the rows are then
+// counted into their places by rank, which keeps rows of equal texts in the order they stood.
+void sortInto(const ReminderRows &rows, int column, std::vector<int> &order)
 {
-    std::sort(keys.begin(), keys.end(), [](const SortKey &a, const SortKey &b) {
-        const auto at = [](const SortKey &k) {
-            return std::tuple(k.prefix, quintptr(k.text), k.size, k.row);
-        };
-        return at(a) < at(b);
-    });
-    runs.clear();
-    for (int i = 0; i < int(keys.size());) {
-        int end = i + 1;
-        while (end < int(keys.size()) && keys[size_t(end)].text == keys[size_t(i)].text &&
-               keys[size_t(end)].size == keys[size_t(i)].size)
-            ++end;
-        const SortKey &k = keys[size_t(i)];
-        runs.push_back({k.prefix, k.text, k.size, i, end});
-        i = end;
+    constexpr quint32 kUnseen = ~quint32(0);
+    std::vector<quint32> rankOf(size_t(rows.textCount()), kUnseen);
+    std::vector<TextKey> texts;
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const ReminderRows::TextId id = rows.textId(i, column);
+        if (rankOf[id] != kUnseen)
+            continue;
+        rankOf[id] = 0;
+        const QString &text = rows.textOf(id);
+        quint64 prefix = 0;
+        for (qsizetype k = 0; k < 4; ++k)
+            prefix = prefix << 16 | (k < text.size() ? text.at(k).unicode() : 0);
+        texts.push_back({prefix, id});
     }
-    const auto content = [](const TextRun &r) { return QStringView(r.text, r.size); };
-    std::sort(runs.begin(), runs.end(), [&content](const TextRun &a, const TextRun &b) {
+    const auto content = [&rows](const TextKey &k) -> const QString & { return rows.textOf(k.id); };
+    std::sort(texts.begin(), texts.end(), [&content](const TextKey &a, const TextKey &b) {
         if (a.prefix != b.prefix)
             return a.prefix < b.prefix;
         return content(a).compare(content(b)) < 0;
     });
-    // Equal texts kept in different storage are one text: their rows merge in row order.
-    size_t out = 0;
-    for (size_t r = 0; r < runs.size();) {
-        size_t same = r + 1;
-        while (same < runs.size() && runs[same].prefix == runs[r].prefix &&
-               content(runs[same]) == content(runs[r]))
-            ++same;
-        const size_t from = out;
-        for (size_t k = r; k < same; ++k) {
-            for (int i = runs[k].begin; i < runs[k].end; ++i)
-                order[out++] = keys[size_t(i)].row;
-        }
-        if (same - r > 1)
-            std::sort(order.begin() + qsizetype(from), order.begin() + qsizetype(out));
-        r = same;
+    // starts[r] is where the rows of rank r begin.
+    std::vector<int> starts;
+    starts.reserve(texts.size() + 1);
+    for (size_t t = 0; t < texts.size(); ++t) {
+        if (t == 0 || texts[t].prefix != texts[t - 1].prefix ||
+            content(texts[t]) != content(texts[t - 1]))
+            starts.push_back(0);
+        rankOf[texts[t].id] = quint32(starts.size() - 1);
     }
-}
-
-// The rows' positions in the order of the column (ordinal, ascending, stable).
-std::vector<int> sortedOrder(const ReminderEntries &rows, int column)
-{
-    std::vector<SortKey> keys = sortKeysOf(rows, column);
-    std::vector<TextRun> runs;
-    runs.reserve(keys.size());
-    std::vector<int> order(keys.size());
-    sortInto(keys, runs, order);
-    return order;
-}
-
-// Puts the row that stood at order[i] at i, following each cycle of the permutation, so no
-// second list is needed. The order is used up. Rows are relocatable (their members hold no
-// pointer to themselves), so a row is moved as its bytes, without the member-by-member move that
-// would write each one's source back empty.
-void applyOrder(ReminderEntries &rows, std::vector<int> &order)
-{
-    static_assert(QTypeInfo<ReminderEntry>::isRelocatable);
-    void *const base = rows.data();
-    const auto at = [base](int row) {
-        return static_cast<char *>(base) + size_t(row) * sizeof(ReminderEntry);
-    };
-    alignas(ReminderEntry) char held[sizeof(ReminderEntry)];
-    for (int start = 0; start < int(order.size()); ++start) {
-        if (order[size_t(start)] < 0 || order[size_t(start)] == start) {
-            order[size_t(start)] = -1;
-            continue;
-        }
-        std::memcpy(held, at(start), sizeof held);
-        int to = start;
-        for (;;) {
-            const int from = order[size_t(to)];
-            order[size_t(to)] = -1;
-            if (from == start) {
-                std::memcpy(at(to), held, sizeof held);
-                break;
-            }
-            std::memcpy(at(to), at(from), sizeof held);
-            to = from;
-        }
-    }
+    starts.push_back(0);
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        ++starts[rankOf[rows.textId(i, column)] + 1];
+    for (size_t r = 1; r < starts.size(); ++r)
+        starts[r] += starts[r - 1];
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        order[size_t(starts[rankOf[rows.textId(i, column)]]++)] = int(i);
 }
 
 // Below this, a thread costs more than it saves.
@@ -172,16 +101,11 @@ QVariant ReminderListModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= m_rows.size())
         return {};
-    const ReminderEntry &e = m_rows.at(index.row());
     const int column = index.column();
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
-        if (column == 0)
-            return e.name;
-        if (column - 1 < e.details.size())
-            return e.details.at(column - 1);
-        return QString();
+        return m_rows.text(index.row(), column);
     case Qt::DecorationRole:
         return column == 0 ? m_decoration : QVariant();
     default:
@@ -227,7 +151,8 @@ void ReminderListModel::resort()
 {
     if (inOrder(m_rows, m_sortColumn))
         return;
-    std::vector<int> order = sortedOrder(m_rows, m_sortColumn);
+    std::vector<int> order(size_t(m_rows.size()));
+    sortInto(m_rows, m_sortColumn, order);
 
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     std::vector<int> newRowOf(order.size());
@@ -236,7 +161,7 @@ void ReminderListModel::resort()
         newRowOf[size_t(order[i])] = int(i);
         ids[i] = m_ids[size_t(order[i])];
     }
-    applyOrder(m_rows, order);
+    m_rows.reorder(order);
     m_ids = std::move(ids);
     updateRowsOfIds(0);
 
@@ -251,22 +176,20 @@ void ReminderListModel::resort()
 
 void ReminderListModel::indexAdd(int row)
 {
-    const ReminderEntry &e = m_rows.at(row);
-    if (!hasTexts(e))
+    if (!hasTexts(row))
         return;
     // The newest row with the texts heads their chain.
     const quint32 id = m_ids[size_t(row)];
-    quint32 &head = m_textIndex[keyOf(e)];
+    quint32 &head = m_textIndex[keyOf(row)];
     m_nextSameTexts[id] = head;
     head = id + 1;
 }
 
 void ReminderListModel::indexRemove(int row)
 {
-    const ReminderEntry &e = m_rows.at(row);
-    if (!hasTexts(e))
+    if (!hasTexts(row))
         return;
-    const auto it = m_textIndex.find(keyOf(e));
+    const auto it = m_textIndex.find(keyOf(row));
     if (it == m_textIndex.end())
         return;
     const quint32 id = m_ids[size_t(row)];
@@ -297,8 +220,7 @@ void ReminderListModel::forEachRowWithTexts(const QString &dateText, const QStri
     for (quint32 link = m_textIndex.value(keyOf(dateText, timeText), 0); link != 0;
          link = m_nextSameTexts[link - 1]) {
         const int row = m_rowOfId[link - 1];
-        const ReminderEntry &e = m_rows.at(row);
-        if (hasTexts(e) && e.details.at(0) == dateText && e.details.at(1) == timeText)
+        if (hasTexts(row) && m_rows.detail(row, 0) == dateText && m_rows.detail(row, 1) == timeText)
             f(row);
     }
 }
@@ -318,10 +240,10 @@ QList<int> ReminderListModel::rowsWithTexts(const QString &dateText, const QStri
     return rows;
 }
 
-void ReminderListModel::setEntries(ReminderEntries entries)
+void ReminderListModel::setRows(ReminderRows rows)
 {
     beginResetModel();
-    m_rows = std::move(entries);
+    m_rows = std::move(rows);
     const int count = int(m_rows.size());
 
     // The sort and the index of date and time texts only read the rows; for a long list (the
@@ -329,17 +251,11 @@ void ReminderListModel::setEntries(ReminderEntries entries)
     // row's identity is where it stood before the sort. A list read in the order it is shown
     // in (saved so) needs no sort.
     const bool sorted = inOrder(m_rows, m_sortColumn);
-    std::vector<SortKey> keys;
-    std::vector<TextRun> runs;
-    if (!sorted) {
-        keys = sortKeysOf(m_rows, m_sortColumn);
-        runs.reserve(keys.size());
-    }
     std::vector<int> order(static_cast<size_t>(count));
     std::thread sorter;
     if (!sorted && count >= kRowsWorthASortThread) {
         try {
-            sorter = std::thread(sortInto, std::ref(keys), std::ref(runs), std::ref(order));
+            sorter = std::thread(sortInto, std::cref(m_rows), m_sortColumn, std::ref(order));
         } catch (const std::system_error &) {
             // No thread to be had: sorted below, on this one.
         }
@@ -364,7 +280,7 @@ void ReminderListModel::setEntries(ReminderEntries entries)
     if (sortedAside)
         sorter.join();
     else if (!sorted)
-        sortInto(keys, runs, order);
+        sortInto(m_rows, m_sortColumn, order);
     else
         std::iota(order.begin(), order.end(), 0);
 
@@ -372,8 +288,13 @@ void ReminderListModel::setEntries(ReminderEntries entries)
         m_ids[size_t(row)] = quint32(order[size_t(row)]);
         m_rowOfId[size_t(order[size_t(row)])] = row;
     }
-    applyOrder(m_rows, order);
+    m_rows.reorder(order);
     endResetModel();
+}
+
+void ReminderListModel::setEntries(const ReminderEntries &entries)
+{
+    setRows(ReminderRows(entries));
 }
 
 int ReminderListModel::addEntry(ReminderEntry entry)
@@ -381,26 +302,31 @@ int ReminderListModel::addEntry(ReminderEntry entry)
     entry.name = sanitizedName(entry.name);
     for (QString &d : entry.details)
         d = sanitizedDetail(d);
-    const int column = m_sortColumn;
-    const auto less = [column](const ReminderEntry &a, const ReminderEntry &b) {
-        return compareEntries(a, b, column) < 0;
-    };
     // An edit of a date, time or note leaves its row where it was, so the list may be out of
     // order: then the add sorts the whole list again, or the new row could land anywhere.
-    const bool inOrder = std::is_sorted(m_rows.begin(), m_rows.end(), less);
-    const int row =
-        inOrder ? static_cast<int>(std::upper_bound(m_rows.begin(), m_rows.end(), entry, less) -
-                                   m_rows.begin())
-                : static_cast<int>(m_rows.size());
+    const int column = m_sortColumn;
+    const bool sorted = inOrder(m_rows, column);
+    int row = int(m_rows.size());
+    if (sorted) {
+        const QString &text = sortText(entry, column);
+        int low = 0;
+        while (low < row) {
+            const int middle = low + (row - low) / 2;
+            if (m_rows.text(middle, column).compare(text) <= 0)
+                low = middle + 1;
+            else
+                row = middle;
+        }
+    }
     beginInsertRows({}, row, row);
-    m_rows.insert(row, std::move(entry));
+    m_rows.insert(row, entry);
     m_ids.insert(m_ids.begin() + row, quint32(m_rowOfId.size()));
     m_rowOfId.push_back(row);
     m_nextSameTexts.push_back(0);
     updateRowsOfIds(row + 1);
     indexAdd(row);
     endInsertRows();
-    if (inOrder)
+    if (sorted)
         return row;
     QPersistentModelIndex tracker(index(row, 0));
     resort();
@@ -410,9 +336,9 @@ int ReminderListModel::addEntry(ReminderEntry entry)
 int ReminderListModel::setName(int row, const QString &name)
 {
     const QString safe = sanitizedName(name);
-    if (row < 0 || row >= m_rows.size() || m_rows[row].name == safe)
+    if (row < 0 || row >= m_rows.size() || m_rows.name(row) == safe)
         return row;
-    m_rows[row].name = safe;
+    m_rows.setName(row, safe);
     const QModelIndex changed = index(row, 0);
     emit dataChanged(changed, changed);
 
@@ -426,10 +352,7 @@ void ReminderListModel::setDetail(int row, int detail, const QString &text)
     if (row < 0 || row >= m_rows.size() || detail < 0)
         return;
     indexRemove(row);
-    ReminderDetails &details = m_rows[row].details;
-    while (details.size() <= detail)
-        details.append(QString());
-    details[detail] = sanitizedDetail(text);
+    m_rows.setDetail(row, detail, sanitizedDetail(text));
     indexAdd(row);
     const int column = std::min(detail + 1, kColumnCount - 1);
     emit dataChanged(index(row, column), index(row, column));
@@ -442,7 +365,7 @@ void ReminderListModel::removeEntry(int row)
     beginRemoveRows({}, row, row);
     indexRemove(row);
     m_rowOfId[m_ids[size_t(row)]] = -1;
-    m_rows.removeAt(row);
+    m_rows.remove(row);
     m_ids.erase(m_ids.begin() + row);
     updateRowsOfIds(row);
     endRemoveRows();

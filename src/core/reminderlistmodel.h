@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reminderentry.h"
+#include "reminderrows.h"
 
 #include <QAbstractTableModel>
 #include <QHash>
@@ -29,8 +29,9 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
-    const ReminderEntries &entries() const { return m_rows; }
-    const ReminderEntry &entry(int row) const { return m_rows.at(row); }
+    const ReminderRows &rows() const { return m_rows; }
+    ReminderEntry entry(int row) const { return m_rows.entry(row); }
+    ReminderEntries entries() const { return m_rows.toEntries(); }
 
     int sortColumn() const { return m_sortColumn; }
     void setSortColumn(int column) { m_sortColumn = column; }
@@ -38,8 +39,9 @@ public:
     void resort();
 
     // Replaces every row and sorts once.
-    void setEntries(ReminderEntries entries);
-    void clear() { setEntries({}); }
+    void setRows(ReminderRows rows);
+    void setEntries(const ReminderEntries &entries);
+    void clear() { setRows({}); }
     // Inserts at the row's sorted place and returns its row.
     int addEntry(ReminderEntry entry);
     // Sets a row's name; a different name re-sorts the list. Returns the row's new position.
@@ -58,9 +60,9 @@ public:
     void setRowDecoration(const QVariant &decoration) { m_decoration = decoration; }
 
 private:
-    static bool hasTexts(const ReminderEntry &e) { return e.details.size() >= 2; }
+    bool hasTexts(int row) const { return m_rows.detailCount(row) >= 2; }
     static size_t keyOf(QStringView dateText, QStringView timeText);
-    static size_t keyOf(const ReminderEntry &e) { return keyOf(e.details.at(0), e.details.at(1)); }
+    size_t keyOf(int row) const { return keyOf(m_rows.detail(row, 0), m_rows.detail(row, 1)); }
     // Calls f(row) for each row that carries exactly these texts, in no particular order: the
     // rows chained under their hash, each checked for the texts themselves.
     template <typename F>
@@ -77,7 +79,7 @@ private:
     // holds hashes, not texts: it stays small and quick to build, and a look-up checks the texts
     // of the rows in its chain, so two pairs of texts that happen to hash alike only share one.
     QHash<size_t, quint32> m_textIndex;
-    ReminderEntries m_rows;
+    ReminderRows m_rows;
     std::vector<quint32> m_ids;
     std::vector<int> m_rowOfId;
     std::vector<quint32> m_nextSameTexts;

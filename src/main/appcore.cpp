@@ -243,13 +243,13 @@ void AppCore::toggleStartWithSession()
 void AppCore::loadReminders()
 {
     m_model->clear();
-    m_model->setEntries(
+    m_model->setRows(
         listfile::load(m_context.listPath, listfile::legacyCodePage(m_context.formats->locale())));
 }
 
 void AppCore::saveReminders()
 {
-    listfile::save(m_context.listPath, m_model->entries());
+    listfile::save(m_context.listPath, m_model->rows());
 }
 
 void AppCore::scheduleSave()

@@ -152,7 +152,7 @@ private slots:
             QString expected = utf8.decode(line);
             if (utf8.hasError())
                 expected = QStringDecoder("windows-1251").decode(line);
-            const ReminderEntries parsed = listfile::parse(line);
+            const ReminderEntries parsed = listfile::parse(line).toEntries();
             QCOMPARE(parsed.size(), 1);
             QVERIFY2(parsed[0].name == expected, line.toHex().constData());
         }
@@ -189,7 +189,7 @@ private slots:
         QTest::newRow("text ends at a NUL far in") << text + '\0' + "after\r\n" << expected;
         // A byte that is not UTF-8 at the very end: all of it is read again in the code page.
         const QByteArray legacy = text + "\xE0\r\n";
-        const ReminderEntries inCodePage = listfile::parse(legacy, "windows-1251");
+        const ReminderEntries inCodePage = listfile::parse(legacy, "windows-1251").toEntries();
         QCOMPARE(inCodePage.last().name, QStringLiteral("а"));
         QTest::newRow("not UTF-8 at the end") << legacy << inCodePage;
 
@@ -215,7 +215,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("List.ul1");
         writeAll(path, bytes);
-        const ReminderEntries loaded = listfile::load(path, "windows-1251");
+        const ReminderEntries loaded = listfile::load(path, "windows-1251").toEntries();
         QCOMPARE(loaded.size(), expected.size());
         QVERIFY(loaded == expected);
     }
@@ -225,7 +225,7 @@ private slots:
         const QByteArray text = "Обади се\r\n\t1.1.27 г.\r\n\t9:00:00\r\n\tбележка\r\n"
                                 "Обади се\r\n\t1.1.27 г.\r\n\t9:00:00\r\n\tбележка\r\n"
                                 "9:00:00\r\n\t9:00:00\r\n\t1.1.27 г.\r\n";
-        ReminderEntries rows = listfile::parse(text);
+        ReminderEntries rows = listfile::parse(text).toEntries();
         QCOMPARE(rows.size(), 3);
         QCOMPARE(rows[0].name.constData(), rows[1].name.constData());
         QCOMPARE(rows[0].details[2].constData(), rows[1].details[2].constData());
@@ -286,7 +286,7 @@ private slots:
     {
         const ReminderEntries entries{entry("\tline\r\nbreak", {"a\nb", QString("c") + QChar(0)})};
         const QByteArray bytes = listfile::serialize(entries);
-        const ReminderEntries back = listfile::parse(bytes);
+        const ReminderEntries back = listfile::parse(bytes).toEntries();
         QCOMPARE(back.size(), 1);
         QCOMPARE(back[0].name, QString(" line  break"));
         QCOMPARE(back[0].details.toList(), QStringList({"a b", "c"}));
@@ -382,7 +382,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("List.ul1");
         listfile::save(path, rows);
-        const ReminderEntries back = listfile::load(path);
+        const ReminderEntries back = listfile::load(path).toEntries();
         QCOMPARE(back.size(), rows.size());
         for (qsizetype i = 0; i < rows.size(); ++i) {
             QCOMPARE(back[i].details.size(), rows[i].details.size());
@@ -474,7 +474,7 @@ private slots:
         const QString path = dir.filePath("List.ul1");
         QVERIFY(QDir(dir.path()).mkdir("List.ul1"));
         try {
-            listfile::save(path, {entry("x")});
+            listfile::save(path, ReminderEntries{entry("x")});
             QFAIL("saving over a directory succeeded");
         } catch (const Error &e) {
             QCOMPARE(e.message(), QString("Cannot create file \"%1\". Is a directory").arg(path));
@@ -485,7 +485,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString folder = dir.filePath("share/vellaro");
-        listfile::save(folder + "/List.ul1", {entry("x")});
+        listfile::save(folder + "/List.ul1", ReminderEntries{entry("x")});
         QCOMPARE(listfile::load(folder + "/List.ul1").size(), 1);
         for (const QString &made : {dir.filePath("share"), folder})
             QCOMPARE(QFileInfo(made).permissions() &
