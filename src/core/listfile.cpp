@@ -263,13 +263,6 @@ public:
         ++m_count;
     }
 
-    // Seeded for the process, as Qt's own hash tables are, so no file can be made to put its
-    // texts all in one run of slots.
-    static quint32 hashOf(QByteArrayView bytes)
-    {
-        return quint32(qHash(bytes, QHashSeed::globalSeed()));
-    }
-
 private:
     void place(quint64 slot)
     {
@@ -343,6 +336,8 @@ public:
                              [&](char16_t *room) { return decodeUtf8Into(bytes, room, units); });
     }
     static bool same(QByteArrayView bytes, const QString &text) { return isUtf8Of(bytes, text); }
+    // The text's hash, from the hash of the bytes it was decoded from: they are its UTF-8.
+    static quint32 textHash(quint32 bytesHash, const QString &) { return bytesHash; }
 
 private:
     TextBlocks m_blocks;
@@ -366,6 +361,7 @@ public:
         decode(bytes, decoded);
         return decoded == text;
     }
+    static quint32 textHash(quint32, const QString &text) { return ReminderRows::hashOf(text); }
 
 private:
     QStringDecoder m_decoder;
@@ -502,12 +498,13 @@ template <typename Texts> bool parseLines(LineReader &lines, ReminderRows &rows,
             return true;
         }
         SharedTexts &table = sharedTexts[size_t(column)];
-        const quint32 hash = SharedTexts::hashOf(bytes);
+        const quint32 hash = ReminderRows::hashOfUtf8(bytes);
         if (!table.find(hash, id, [&](TextId t) { return texts.same(bytes, rows.textOf(t)); })) {
             QString text;
             if (!texts.decode(bytes, text))
                 return false;
-            id = rows.addText(std::move(text));
+            const quint32 textHash = texts.textHash(hash, text);
+            id = rows.addText(std::move(text), textHash);
             table.add(hash, id);
         }
         last.resize(bytes.size());

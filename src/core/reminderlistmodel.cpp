@@ -208,9 +208,9 @@ void ReminderListModel::updateRowsOfIds(int from)
         m_rowOfId[m_ids[row]] = int(row);
 }
 
-size_t ReminderListModel::keyOf(QStringView dateText, QStringView timeText)
+quint64 ReminderListModel::keyOf(QStringView dateText, QStringView timeText)
 {
-    return qHashMulti(QHashSeed::globalSeed(), dateText, timeText);
+    return keyOf(ReminderRows::hashOf(dateText), ReminderRows::hashOf(timeText));
 }
 
 template <typename F>

@@ -61,8 +61,16 @@ public:
 
 private:
     bool hasTexts(int row) const { return m_rows.detailCount(row) >= 2; }
-    static size_t keyOf(QStringView dateText, QStringView timeText);
-    size_t keyOf(int row) const { return keyOf(m_rows.detail(row, 0), m_rows.detail(row, 1)); }
+    static quint64 keyOf(QStringView dateText, QStringView timeText);
+    quint64 keyOf(int row) const
+    {
+        return keyOf(m_rows.textHash(m_rows.textId(row, 1)),
+                     m_rows.textHash(m_rows.textId(row, 2)));
+    }
+    static quint64 keyOf(quint32 dateHash, quint32 timeHash)
+    {
+        return quint64(dateHash) << 32 | timeHash;
+    }
     // Calls f(row) for each row that carries exactly these texts, in no particular order: the
     // rows chained under their hash, each checked for the texts themselves.
     template <typename F>
@@ -78,7 +86,7 @@ private:
     // identity + 1, and 0 ends a chain (no allocation for each distinct date and time). The index
     // holds hashes, not texts: it stays small and quick to build, and a look-up checks the texts
     // of the rows in its chain, so two pairs of texts that happen to hash alike only share one.
-    QHash<size_t, quint32> m_textIndex;
+    QHash<quint64, quint32> m_textIndex;
     ReminderRows m_rows;
     std::vector<quint32> m_ids;
     std::vector<int> m_rowOfId;

@@ -1,12 +1,29 @@
 #include "reminderrows.h"
 
+#include <QStringEncoder>
+#include <QVarLengthArray>
+
 #include <cstring>
 #include <type_traits>
 #include <utility>
 
 namespace vellaro {
 
-ReminderRows::ReminderRows() : m_texts(1), m_uses(1, 0) {}
+ReminderRows::ReminderRows() : m_texts(1), m_hashes(1, hashOfUtf8({})), m_uses(1, 0) {}
+
+quint32 ReminderRows::hashOfUtf8(QByteArrayView bytes)
+{
+    return quint32(qHash(bytes, QHashSeed::globalSeed()));
+}
+
+quint32 ReminderRows::hashOf(QStringView text)
+{
+    // Short texts, such as the clock's date and time texts, are encoded without an allocation.
+    QVarLengthArray<char, 128> bytes(3 * text.size());
+    QStringEncoder encoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+    char *const end = encoder.appendToBuffer(bytes.data(), text);
+    return hashOfUtf8(QByteArrayView(bytes.data(), end - bytes.data()));
+}
 
 ReminderRows::ReminderRows(const ReminderEntries &entries) : ReminderRows()
 {
@@ -19,6 +36,7 @@ void ReminderRows::reserve(qsizetype rows, qsizetype texts)
 {
     m_rows.reserve(size_t(rows));
     m_texts.reserve(size_t(texts));
+    m_hashes.reserve(size_t(texts));
     m_uses.reserve(size_t(texts));
 }
 
@@ -76,7 +94,7 @@ ReminderEntry ReminderRows::entry(qsizetype row) const
     return e;
 }
 
-ReminderRows::TextId ReminderRows::addText(QString text)
+ReminderRows::TextId ReminderRows::addText(QString text, quint32 hash)
 {
     if (text.isEmpty())
         return kEmptyText;
@@ -84,9 +102,11 @@ ReminderRows::TextId ReminderRows::addText(QString text)
         const TextId id = m_freeTexts.back();
         m_freeTexts.pop_back();
         m_texts[id] = std::move(text);
+        m_hashes[id] = hash;
         return id;
     }
     m_texts.push_back(std::move(text));
+    m_hashes.push_back(hash);
     m_uses.push_back(0);
     return TextId(m_texts.size() - 1);
 }

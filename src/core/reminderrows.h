@@ -47,6 +47,8 @@ public:
     // reverse need not hold).
     TextId textId(qsizetype row, int column) const;
     const QString &textOf(TextId id) const { return m_texts[id]; }
+    // The hash of a text's UTF-8 bytes, worked out once when the text was stored.
+    quint32 textHash(TextId id) const { return m_hashes[id]; }
     // Every number a text has is below this.
     qsizetype textCount() const { return qsizetype(m_texts.size()); }
     ReminderEntry entry(qsizetype row) const;
@@ -61,7 +63,14 @@ public:
 
     // Building a list row by row, as the list file is read: a text is stored once with
     // addText() and given to every row that has it.
-    TextId addText(QString text);
+    TextId addText(QString text) { return addText(text, hashOf(text)); }
+    // The same, for a reader that has the hash of the text's UTF-8 bytes already.
+    TextId addText(QString text, quint32 hash);
+
+    // Hashes of a text's UTF-8 bytes, seeded for the process as Qt's own hash tables are, so
+    // that no file can be made to put its texts all in one run of slots.
+    static quint32 hashOfUtf8(QByteArrayView bytes);
+    static quint32 hashOf(QStringView text);
     // Room for so many rows and different texts. Room that is never used costs no memory (the
     // system backs a page only once it is written), so a reader may ask for more than it needs
     // and spare the copies of a growing list.
@@ -89,6 +98,7 @@ private:
 
     std::vector<Row> m_rows;
     std::vector<QString> m_texts;
+    std::vector<quint32> m_hashes;
     // How many row texts hold each text; a text no row holds is forgotten and its place reused.
     std::vector<quint32> m_uses;
     std::vector<TextId> m_freeTexts;
