@@ -1,6 +1,8 @@
+#include "listfile.h"
 #include "remindercheck.h"
 #include "reminderlistmodel.h"
 
+#include <QStringEncoder>
 #include <QTest>
 
 using namespace vellaro;
@@ -133,6 +135,46 @@ private slots:
         check.collectDue(kStart, list, m_bg);
         QCOMPARE(names(check.collectDue(kStart.addSecs(10), list, m_bg)),
                  QStringList({"moved", "added"}));
+    }
+
+    void loadedList_dueRowsFound_whateverTheFileEncodingAndAfterEdits_data()
+    {
+        QTest::addColumn<QByteArray>("codePage");
+        QTest::newRow("UTF-8") << QByteArray();
+        QTest::newRow("windows-1251") << QByteArray("windows-1251");
+    }
+
+    void loadedList_dueRowsFound_whateverTheFileEncodingAndAfterEdits()
+    {
+        // A list read from a file (Cyrillic date texts, shared among its rows) is found by the
+        // clock's texts as a list typed in is, also after rows were edited, added and deleted.
+        QFETCH(QByteArray, codePage);
+        ReminderEntries rows{at("първо", kStart.addSecs(1)), at("второ", kStart.addSecs(1)),
+                             at("трето", kStart.addSecs(2)), at("без час", kStart.addSecs(3))};
+        rows[3].details = {rows[3].details.at(0)};
+        QByteArray bytes = listfile::serialize(rows);
+        if (!codePage.isEmpty())
+            bytes = QStringEncoder(codePage.constData()).encode(QString::fromUtf8(bytes));
+        ReminderListModel list;
+        list.setRows(listfile::parse(bytes, "windows-1251"));
+        const auto rowOf = [&list](const QString &name) {
+            for (int row = 0; row < list.rowCount(); ++row) {
+                if (list.rows().name(row) == name)
+                    return row;
+            }
+            return -1;
+        };
+        QCOMPARE(list.rows().size(), 4);
+        list.setDetail(rowOf("трето"), 1, m_bg.timeText(kStart.addSecs(3).time()));
+        list.removeEntry(rowOf("второ"));
+        list.addEntry(at("ново", kStart.addSecs(3)));
+
+        ReminderCheck check;
+        check.collectDue(kStart, list, m_bg);
+        QCOMPARE(names(check.collectDue(kStart.addSecs(1), list, m_bg)), QStringList{"първо"});
+        QVERIFY(check.collectDue(kStart.addSecs(2), list, m_bg).isEmpty());
+        QCOMPARE(names(check.collectDue(kStart.addSecs(3), list, m_bg)),
+                 QStringList({"ново", "трето"}));
     }
 
     void otherLocaleTexts_neverMatch()
