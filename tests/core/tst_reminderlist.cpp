@@ -1,8 +1,11 @@
+#include "listfile.h"
 #include "reminderlistmodel.h"
 
 #include <QTest>
 
 #include <algorithm>
+#include <numeric>
+#include <random>
 
 using namespace vellaro;
 
@@ -270,6 +273,72 @@ private slots:
         m.setEntries({{"short", {}}});
         m.setDetail(0, 2, "note");
         QCOMPARE(m.entry(0).details.toList(), QStringList({"", "", "note"}));
+    }
+
+    void rows_anyChanges_keepEveryOtherRowsTexts()
+    {
+        // The rows share their texts and reuse the places of texts no row holds any more: after
+        // any mix of changes, from a list read from a file (texts shared) or one built row by
+        // row, the rows are exactly those a plain list given the same changes holds.
+        const QStringList texts{"", "a", "b", "9:00:00", "1.1.27 г.", "бележка"};
+        quint32 seed = 11;
+        auto next = [&seed] { return int((seed = seed * 1103515245u + 12345u) >> 16); };
+        auto randomRow = [&] {
+            ReminderEntry row{texts[next() % texts.size()], {}};
+            for (int k = next() % 6; k > 0; --k)
+                row.details.append(texts[next() % texts.size()]);
+            return row;
+        };
+        for (const bool fromFile : {true, false}) {
+            ReminderEntries plain;
+            for (int i = 0; i < 20; ++i)
+                plain.append(randomRow());
+            ReminderRows rows =
+                fromFile ? listfile::parse(listfile::serialize(plain)) : ReminderRows(plain);
+            for (int step = 0; step < 2000; ++step) {
+                const int count = int(plain.size());
+                const int row = count ? next() % count : 0;
+                const QString text = texts[next() % texts.size()] + QString::number(next() % 3);
+                switch (next() % 5) {
+                case 0:
+                    rows.insert(row, plain.emplace_back(randomRow()));
+                    plain.move(plain.size() - 1, row);
+                    break;
+                case 1:
+                    if (count) {
+                        rows.remove(row);
+                        plain.removeAt(row);
+                    }
+                    break;
+                case 2:
+                    if (count) {
+                        rows.setName(row, text);
+                        plain[row].name = text;
+                    }
+                    break;
+                case 3:
+                    if (count) {
+                        const int k = next() % 5;
+                        rows.setDetail(row, k, text);
+                        while (plain[row].details.size() <= k)
+                            plain[row].details.append(QString());
+                        plain[row].details[k] = text;
+                    }
+                    break;
+                default: {
+                    std::vector<int> order(static_cast<size_t>(count));
+                    std::iota(order.begin(), order.end(), 0);
+                    std::shuffle(order.begin(), order.end(), std::minstd_rand(quint32(step)));
+                    ReminderEntries moved;
+                    for (const int from : order)
+                        moved.append(plain[from]);
+                    plain = moved;
+                    rows.reorder(order);
+                }
+                }
+                QVERIFY2(rows == plain, qPrintable(QString::number(step)));
+            }
+        }
     }
 
     void fiveDetails_onlyThreeShown_allKept()
