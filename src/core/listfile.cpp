@@ -549,14 +549,10 @@ template <typename Texts> bool parseLines(LineReader &lines, ReminderRows &rows,
 
 // Reads the rows in file order: as UTF-8, and when the text is not UTF-8 again from the start in
 // the legacy code page.
-ReminderRows readRows(LineReader &lines, qint64 size, const char *legacyCodec)
+ReminderRows readRows(LineReader &lines, const char *legacyCodec)
 {
-    // A row of a name, a date, a time and a short note takes some 40 bytes; room for rows of 32
-    // and two different texts each is seldom outgrown, and what is left unused costs no memory.
-    const qsizetype expectedRows = qsizetype(std::clamp<qint64>(size / 32, 16, 1 << 22));
     {
         ReminderRows rows;
-        rows.reserve(expectedRows, 2 * expectedRows);
         Utf8Texts utf8;
         if (parseLines(lines, rows, utf8))
             return rows;
@@ -709,7 +705,7 @@ struct FileCloser
 ReminderRows parse(const QByteArray &bytes, const char *legacyCodec)
 {
     LineReader lines(bytes);
-    return readRows(lines, bytes.size(), legacyCodec);
+    return readRows(lines, legacyCodec);
 }
 
 QByteArray serialize(const ReminderRows &rows)
@@ -779,7 +775,7 @@ ReminderRows load(const QString &path, const char *legacyCodec)
     // Read a piece at a time, to the file's end, whatever its size said: a file that grew
     // meanwhile is read to its new end.
     LineReader lines(fd, path);
-    return readRows(lines, st.st_size, legacyCodec);
+    return readRows(lines, legacyCodec);
 }
 
 void save(const QString &path, const ReminderRows &rows)

@@ -34,10 +34,10 @@ ReminderRows::ReminderRows(const ReminderEntries &entries) : ReminderRows()
 
 void ReminderRows::reserve(qsizetype rows, qsizetype texts)
 {
-    m_rows.reserve(size_t(rows));
-    m_texts.reserve(size_t(texts));
-    m_hashes.reserve(size_t(texts));
-    m_uses.reserve(size_t(texts));
+    m_rows.reserve(rows);
+    m_texts.reserve(texts);
+    m_hashes.reserve(texts);
+    m_uses.reserve(texts);
 }
 
 ReminderEntries ReminderRows::toEntries() const

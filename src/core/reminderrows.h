@@ -96,11 +96,11 @@ private:
     void releaseRow(const Row &row);
     Row rowOf(const ReminderEntry &entry);
 
-    std::vector<Row> m_rows;
-    std::vector<QString> m_texts;
-    std::vector<quint32> m_hashes;
+    QList<Row> m_rows;
+    QList<QString> m_texts;
+    QList<quint32> m_hashes;
     // How many row texts hold each text; a text no row holds is forgotten and its place reused.
-    std::vector<quint32> m_uses;
+    QList<quint32> m_uses;
     std::vector<TextId> m_freeTexts;
     std::vector<QStringList> m_more;
     std::vector<quint32> m_freeMore;
