@@ -24,7 +24,7 @@ public:
     using TextId = quint32;
     // The empty text is always there, under this number.
     static constexpr TextId kEmptyText = 0;
-    static constexpr qsizetype kInlineDetails = ReminderDetails::kInline;
+    static constexpr qsizetype kInlineDetails = 3;
 
     ReminderRows();
     ReminderRows(const ReminderEntries &entries); // NOLINT: entries are rows
