@@ -156,14 +156,10 @@ void ReminderListModel::resort()
 
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     std::vector<int> newRowOf(order.size());
-    std::vector<quint32> ids(order.size());
-    for (size_t i = 0; i < order.size(); ++i) {
+    for (size_t i = 0; i < order.size(); ++i)
         newRowOf[size_t(order[i])] = int(i);
-        ids[i] = m_ids[size_t(order[i])];
-    }
     m_rows.reorder(order);
-    m_ids = std::move(ids);
-    updateRowsOfIds(0);
+    m_index.reorder(newRowOf);
 
     const QModelIndexList from = persistentIndexList();
     QModelIndexList to;
@@ -176,36 +172,14 @@ void ReminderListModel::resort()
 
 void ReminderListModel::indexAdd(int row)
 {
-    if (!hasTexts(row))
-        return;
-    // The newest row with the texts heads their chain.
-    const quint32 id = m_ids[size_t(row)];
-    quint32 &head = m_textIndex[keyOf(row)];
-    m_nextSameTexts[id] = head;
-    head = id + 1;
+    if (hasTexts(row))
+        m_index.add(row, keyOf(row), [this](int r) { return keyOf(r); });
 }
 
 void ReminderListModel::indexRemove(int row)
 {
-    if (!hasTexts(row))
-        return;
-    const auto it = m_textIndex.find(keyOf(row));
-    if (it == m_textIndex.end())
-        return;
-    const quint32 id = m_ids[size_t(row)];
-    quint32 *link = &it.value();
-    while (*link != 0 && *link != id + 1)
-        link = &m_nextSameTexts[*link - 1];
-    if (*link != 0)
-        *link = m_nextSameTexts[id];
-    if (it.value() == 0)
-        m_textIndex.erase(it);
-}
-
-void ReminderListModel::updateRowsOfIds(int from)
-{
-    for (size_t row = size_t(from); row < m_ids.size(); ++row)
-        m_rowOfId[m_ids[row]] = int(row);
+    if (hasTexts(row))
+        m_index.remove(row, keyOf(row), [this](int r) { return keyOf(r); });
 }
 
 quint64 ReminderListModel::keyOf(QStringView dateText, QStringView timeText)
@@ -217,12 +191,14 @@ template <typename F>
 void ReminderListModel::forEachRowWithTexts(const QString &dateText, const QString &timeText,
                                             F &&f) const
 {
-    for (quint32 link = m_textIndex.value(keyOf(dateText, timeText), 0); link != 0;
-         link = m_nextSameTexts[link - 1]) {
-        const int row = m_rowOfId[link - 1];
-        if (hasTexts(row) && m_rows.detail(row, 0) == dateText && m_rows.detail(row, 1) == timeText)
-            f(row);
-    }
+    // The rows under the texts' key are checked for the texts themselves: two pairs of texts
+    // may have the same hashes.
+    m_index.forEach(
+        keyOf(dateText, timeText), [this](int r) { return keyOf(r); },
+        [&](int row) {
+            if (m_rows.detail(row, 0) == dateText && m_rows.detail(row, 1) == timeText)
+                f(row);
+        });
 }
 
 int ReminderListModel::countWithTexts(const QString &dateText, const QString &timeText) const
@@ -247,11 +223,10 @@ void ReminderListModel::setRows(ReminderRows rows)
     const int count = int(m_rows.size());
 
     // The sort and the index of date and time texts only read the rows; for a long list (the
-    // load at start) the sort runs on a second thread while this one builds the index. Each
-    // row's identity is where it stood before the sort. A list read in the order it is shown
-    // in (saved so) needs no sort.
+    // load at start) the sort runs on a second thread while this one builds the index. A list
+    // read in the order it is shown in (saved so) needs no sort.
     const bool sorted = inOrder(m_rows, m_sortColumn);
-    std::vector<int> order(static_cast<size_t>(count));
+    std::vector<int> order(sorted ? 0 : static_cast<size_t>(count));
     std::thread sorter;
     if (!sorted && count >= kRowsWorthASortThread) {
         try {
@@ -261,17 +236,10 @@ void ReminderListModel::setRows(ReminderRows rows)
         }
     }
     const bool sortedAside = sorter.joinable();
-
-    m_ids.resize(size_t(count));
-    m_rowOfId.resize(size_t(count));
-    m_nextSameTexts.assign(size_t(count), 0);
-    m_textIndex.clear();
     try {
-        m_textIndex.reserve(count);
-        for (int row = 0; row < count; ++row) {
-            m_ids[size_t(row)] = quint32(row);
+        m_index.reset(count);
+        for (int row = 0; row < count; ++row)
             indexAdd(row);
-        }
     } catch (...) {
         if (sortedAside)
             sorter.join();
@@ -281,14 +249,14 @@ void ReminderListModel::setRows(ReminderRows rows)
         sorter.join();
     else if (!sorted)
         sortInto(m_rows, m_sortColumn, order);
-    else
-        std::iota(order.begin(), order.end(), 0);
 
-    for (int row = 0; row < count; ++row) {
-        m_ids[size_t(row)] = quint32(order[size_t(row)]);
-        m_rowOfId[size_t(order[size_t(row)])] = row;
+    if (!sorted) {
+        std::vector<int> newRowOf(order.size());
+        for (size_t i = 0; i < order.size(); ++i)
+            newRowOf[size_t(order[i])] = int(i);
+        m_index.reorder(newRowOf);
+        m_rows.reorder(order);
     }
-    m_rows.reorder(order);
     endResetModel();
 }
 
@@ -320,10 +288,7 @@ int ReminderListModel::addEntry(ReminderEntry entry)
     }
     beginInsertRows({}, row, row);
     m_rows.insert(row, entry);
-    m_ids.insert(m_ids.begin() + row, quint32(m_rowOfId.size()));
-    m_rowOfId.push_back(row);
-    m_nextSameTexts.push_back(0);
-    updateRowsOfIds(row + 1);
+    m_index.rowInserted(row);
     indexAdd(row);
     endInsertRows();
     if (sorted)
@@ -364,10 +329,8 @@ void ReminderListModel::removeEntry(int row)
         return;
     beginRemoveRows({}, row, row);
     indexRemove(row);
-    m_rowOfId[m_ids[size_t(row)]] = -1;
     m_rows.remove(row);
-    m_ids.erase(m_ids.begin() + row);
-    updateRowsOfIds(row);
+    m_index.rowRemoved(row);
     endRemoveRows();
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "reminderrows.h"
+#include "rowkeyindex.h"
 
 #include <QAbstractTableModel>
-#include <QHash>
 
 #include <utility>
 #include <vector>
@@ -77,20 +77,10 @@ private:
     void forEachRowWithTexts(const QString &dateText, const QString &timeText, F &&f) const;
     void indexAdd(int row);
     void indexRemove(int row);
-    // After rows moved: where each row's identity stands now, from the given row on.
-    void updateRowsOfIds(int from);
 
-    // Each row has an identity that follows it through every sort, insertion and removal, and
-    // m_rowOfId says where each one stands now. The rows whose date and time texts hash alike
-    // form a chain through m_nextSameTexts, headed in the index under that hash; links are
-    // identity + 1, and 0 ends a chain (no allocation for each distinct date and time). The index
-    // holds hashes, not texts: it stays small and quick to build, and a look-up checks the texts
-    // of the rows in its chain, so two pairs of texts that happen to hash alike only share one.
-    QHash<quint64, quint32> m_textIndex;
+    // The rows by the hashes of their date and time texts, as far as they have both.
+    RowKeyIndex m_index;
     ReminderRows m_rows;
-    std::vector<quint32> m_ids;
-    std::vector<int> m_rowOfId;
-    std::vector<quint32> m_nextSameTexts;
     int m_sortColumn = 0;
     QVariant m_decoration;
 };

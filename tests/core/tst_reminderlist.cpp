@@ -1,10 +1,13 @@
 #include "listfile.h"
 #include "reminderlistmodel.h"
+#include "rowkeyindex.h"
 
 #include <QTest>
 
 #include <algorithm>
+#include <map>
 #include <numeric>
+#include <optional>
 #include <random>
 
 using namespace vellaro;
@@ -337,6 +340,69 @@ private slots:
                 }
                 }
                 QVERIFY2(rows == plain, qPrintable(QString::number(step)));
+            }
+        }
+    }
+
+    void rowKeyIndex_crowdedByChanges_findsExactlyTheRowsOfEachKey()
+    {
+        // The smallest table kept about three quarters full of keys, most with a row of their
+        // own, while rows are inserted, removed, re-keyed and now and then reordered at random:
+        // nearly every change empties a chain and frees its slot somewhere in long runs of
+        // slots, some wrapping past the table's end. After every change each key gives exactly
+        // the rows that have it, and keys no row has give none.
+        std::vector<std::optional<quint64>> keyOfRow;
+        RowKeyIndex index;
+        index.reset(0);
+        const auto keyOf = [&keyOfRow](int row) { return *keyOfRow[size_t(row)]; };
+        std::minstd_rand random(5);
+        const auto pick = [&random](size_t n) { return size_t(random() % n); };
+        // Keys of the same row of 64 bits apart, so their shortened forms say nothing of them.
+        const auto newKey = [&] { return quint64(pick(20000)) * 0x100000001ull; };
+        for (int step = 0; step < 5000; ++step) {
+            const size_t rows = keyOfRow.size();
+            const int action = rows < 760 ? 0 : rows > 790 ? 1 : int(pick(4));
+            const int row = int(pick(rows + 1));
+            if (action == 0) {
+                keyOfRow.insert(keyOfRow.begin() + row, std::nullopt);
+                index.rowInserted(row);
+                if (random() % 16) {
+                    keyOfRow[size_t(row)] = newKey();
+                    index.add(row, *keyOfRow[size_t(row)], keyOf);
+                }
+            } else if (action <= 2 && row < int(rows)) {
+                if (keyOfRow[size_t(row)])
+                    index.remove(row, *keyOfRow[size_t(row)], keyOf);
+                if (action == 1) {
+                    keyOfRow.erase(keyOfRow.begin() + row);
+                    index.rowRemoved(row);
+                } else {
+                    keyOfRow[size_t(row)] = newKey();
+                    index.add(row, *keyOfRow[size_t(row)], keyOf);
+                }
+            } else if (step % 100 == 0) {
+                std::vector<int> newRowOf(rows);
+                std::iota(newRowOf.begin(), newRowOf.end(), 0);
+                std::shuffle(newRowOf.begin(), newRowOf.end(), random);
+                std::vector<std::optional<quint64>> moved(rows);
+                for (size_t r = 0; r < rows; ++r)
+                    moved[size_t(newRowOf[r])] = keyOfRow[r];
+                keyOfRow = moved;
+                index.reorder(newRowOf);
+            }
+            std::map<quint64, std::vector<int>> expected;
+            for (size_t r = 0; r < keyOfRow.size(); ++r) {
+                if (keyOfRow[r])
+                    expected[*keyOfRow[r]].push_back(int(r));
+            }
+            for (int absent = 0; absent < 10; ++absent)
+                expected.try_emplace(newKey());
+            for (const auto &[key, rowsOfKey] : expected) {
+                std::vector<int> found;
+                index.forEach(key, keyOf, [&found](int r) { found.push_back(r); });
+                std::sort(found.begin(), found.end());
+                if (found != rowsOfKey)
+                    QFAIL(qPrintable(QStringLiteral("step %1, key %2").arg(step).arg(key)));
             }
         }
     }
