@@ -24,22 +24,79 @@ bool inOrder(const ReminderRows &rows, int column)
     return true;
 }
 
-// One different text of the column: its number, and its first four UTF-16 units, the first in
-// the highest bits, zeros past the end; where two texts differ in them, this alone orders them.
+// One different text of the column while the texts are sorted.
 struct TextKey
 {
-    quint64 prefix;
+    // Four UTF-16 units of the text from where the sort has come to, the first in the highest
+    // bits, zeros past the end.
+    quint64 chunk;
     ReminderRows::TextId id;
+    // How many of those units the text has, 5 when it goes on past them.
+    quint8 units;
+    // Whether the text is equal to the one before it in the order.
+    bool same;
 };
+
+constexpr qsizetype kChunkUnits = 4;
+
+void readChunk(TextKey &key, const QString &text, qsizetype from)
+{
+    key.chunk = 0;
+    for (qsizetype k = from; k < from + kChunkUnits; ++k)
+        key.chunk = key.chunk << 16 | (k < text.size() ? text.at(k).unicode() : 0);
+    key.units = quint8(std::min(text.size() - from, kChunkUnits + 1));
+}
+
+// Sorts the different texts into ordinal order and marks those equal to the one before them.
+// The texts are sorted by their first four units, then each group that agrees in them by the
+// next four, and so on: a text is read a few units at a time where it has to be, never compared
+// whole again and again with others that share its beginning (a long list's names do:
+// "Рожден ден на ...").
+void sortTexts(std::vector<TextKey> &keys, const ReminderRows &rows)
+{
+    struct Group
+    {
+        size_t begin;
+        size_t end;
+        qsizetype from;
+    };
+    std::vector<Group> todo{{0, keys.size(), 0}};
+    const auto before = [](const TextKey &a, const TextKey &b) {
+        return a.chunk != b.chunk ? a.chunk < b.chunk : a.units < b.units;
+    };
+    while (!todo.empty()) {
+        const Group g = todo.back();
+        todo.pop_back();
+        std::sort(keys.begin() + qsizetype(g.begin), keys.begin() + qsizetype(g.end), before);
+        for (size_t i = g.begin; i < g.end;) {
+            size_t j = i + 1;
+            while (j < g.end && keys[j].chunk == keys[i].chunk && keys[j].units == keys[i].units)
+                ++j;
+            if (j - i > 1) {
+                if (keys[i].units <= kChunkUnits) {
+                    // They all end here, alike: equal texts.
+                    for (size_t k = i + 1; k < j; ++k)
+                        keys[k].same = true;
+                } else {
+                    const qsizetype from = g.from + kChunkUnits;
+                    for (size_t k = i; k < j; ++k)
+                        readChunk(keys[k], rows.textOf(keys[k].id), from);
+                    todo.push_back({i, j, from});
+                }
+            }
+            i = j;
+        }
+    }
+}
 
 // Writes the rows' positions in the column's order into `order` (already sized): ordinal order
 // of the texts, rows with equal texts in the order they stood. Reads the rows only, so it may
 // run on a thread of its own.
 //
 // A long list has far fewer different texts than rows, and rows with the same text mostly hold
-// the same number. So each different text is compared by its content once: the texts are sorted
-// and ranked (equal texts under different numbers get the same rank), and the rows are then
-// counted into their places by rank, which keeps rows of equal texts in the order they stood.
+// the same number. So each different text is sorted once: the texts are sorted and ranked
+// (equal texts under different numbers get the same rank), and the rows are then counted into
+// their places by rank, which keeps rows of equal texts in the order they stood.
 void sortInto(const ReminderRows &rows, int column, std::vector<int> &order)
 {
     constexpr quint32 kUnseen = ~quint32(0);
@@ -50,26 +107,18 @@ void sortInto(const ReminderRows &rows, int column, std::vector<int> &order)
         if (rankOf[id] != kUnseen)
             continue;
         rankOf[id] = 0;
-        const QString &text = rows.textOf(id);
-        quint64 prefix = 0;
-        for (qsizetype k = 0; k < 4; ++k)
-            prefix = prefix << 16 | (k < text.size() ? text.at(k).unicode() : 0);
-        texts.push_back({prefix, id});
+        TextKey key{0, id, 0, false};
+        readChunk(key, rows.textOf(id), 0);
+        texts.push_back(key);
     }
-    const auto content = [&rows](const TextKey &k) -> const QString & { return rows.textOf(k.id); };
-    std::sort(texts.begin(), texts.end(), [&content](const TextKey &a, const TextKey &b) {
-        if (a.prefix != b.prefix)
-            return a.prefix < b.prefix;
-        return content(a).compare(content(b)) < 0;
-    });
+    sortTexts(texts, rows);
     // starts[r] is where the rows of rank r begin.
     std::vector<int> starts;
     starts.reserve(texts.size() + 1);
-    for (size_t t = 0; t < texts.size(); ++t) {
-        if (t == 0 || texts[t].prefix != texts[t - 1].prefix ||
-            content(texts[t]) != content(texts[t - 1]))
+    for (const TextKey &key : texts) {
+        if (!key.same)
             starts.push_back(0);
-        rankOf[texts[t].id] = quint32(starts.size() - 1);
+        rankOf[key.id] = quint32(starts.size() - 1);
     }
     starts.push_back(0);
     for (qsizetype i = 0; i < rows.size(); ++i)
