@@ -1,11 +1,6 @@
 #include "reminderlistmodel.h"
 
 #include <algorithm>
-#include <cstring>
-#include <numeric>
-#include <system_error>
-#include <thread>
-#include <tuple>
 
 namespace vellaro {
 
@@ -90,8 +85,7 @@ void sortTexts(std::vector<TextKey> &keys, const ReminderRows &rows)
 }
 
 // Writes the rows' positions in the column's order into `order` (already sized): ordinal order
-// of the texts, rows with equal texts in the order they stood. Reads the rows only, so it may
-// run on a thread of its own.
+// of the texts, rows with equal texts in the order they stood.
 //
 // A long list has far fewer different texts than rows, and rows with the same text mostly hold
 // the same number. So each different text is sorted once: the texts are sorted and ranked
@@ -128,9 +122,6 @@ void sortInto(const ReminderRows &rows, int column, std::vector<int> &order)
     for (qsizetype i = 0; i < rows.size(); ++i)
         order[size_t(starts[rankOf[rows.textId(i, column)]]++)] = int(i);
 }
-
-// Below this, a thread costs more than it saves.
-constexpr int kRowsWorthASortThread = 20000;
 
 } // namespace
 
@@ -271,41 +262,16 @@ void ReminderListModel::setRows(ReminderRows rows)
     m_rows = std::move(rows);
     const int count = int(m_rows.size());
 
-    // The sort and the index of date and time texts only read the rows; for a long list (the
-    // load at start) the sort runs on a second thread while this one builds the index. A list
-    // read in the order it is shown in (saved so) needs no sort.
-    const bool sorted = inOrder(m_rows, m_sortColumn);
-    std::vector<int> order(sorted ? 0 : static_cast<size_t>(count));
-    std::thread sorter;
-    if (!sorted && count >= kRowsWorthASortThread) {
-        try {
-            sorter = std::thread(sortInto, std::cref(m_rows), m_sortColumn, std::ref(order));
-        } catch (const std::system_error &) {
-            // No thread to be had: sorted below, on this one.
-        }
-    }
-    const bool sortedAside = sorter.joinable();
-    try {
-        m_index.reset(count);
-        for (int row = 0; row < count; ++row)
-            indexAdd(row);
-    } catch (...) {
-        if (sortedAside)
-            sorter.join();
-        throw;
-    }
-    if (sortedAside)
-        sorter.join();
-    else if (!sorted)
+    // A list read in the order it is shown in (saved so) needs no sort. The index is built
+    // once the rows stand in their places.
+    if (!inOrder(m_rows, m_sortColumn)) {
+        std::vector<int> order(static_cast<size_t>(count));
         sortInto(m_rows, m_sortColumn, order);
-
-    if (!sorted) {
-        std::vector<int> newRowOf(order.size());
-        for (size_t i = 0; i < order.size(); ++i)
-            newRowOf[size_t(order[i])] = int(i);
-        m_index.reorder(newRowOf);
         m_rows.reorder(order);
     }
+    m_index.reset(count);
+    for (int row = 0; row < count; ++row)
+        indexAdd(row);
     endResetModel();
 }
 
