@@ -51,7 +51,7 @@ ReminderEntries ReminderRows::toEntries() const
 
 qsizetype ReminderRows::detailCount(qsizetype row) const
 {
-    const Row &r = m_rows[size_t(row)];
+    const Row &r = m_rows[row];
     qsizetype count = 0;
     while (count < kInlineDetails && r.details[size_t(count)] != kNoText)
         ++count;
@@ -60,7 +60,7 @@ qsizetype ReminderRows::detailCount(qsizetype row) const
 
 const QString &ReminderRows::detail(qsizetype row, qsizetype k) const
 {
-    const Row &r = m_rows[size_t(row)];
+    const Row &r = m_rows[row];
     if (k < kInlineDetails) {
         const TextId id = r.details[size_t(k)];
         return m_texts[id == kNoText ? kEmptyText : id];
@@ -72,7 +72,7 @@ const QString &ReminderRows::detail(qsizetype row, qsizetype k) const
 
 ReminderRows::TextId ReminderRows::textId(qsizetype row, int column) const
 {
-    const Row &r = m_rows[size_t(row)];
+    const Row &r = m_rows[row];
     if (column <= 0)
         return r.name;
     if (column - 1 < kInlineDetails) {
@@ -164,13 +164,13 @@ void ReminderRows::insert(qsizetype row, const ReminderEntry &entry)
 
 void ReminderRows::remove(qsizetype row)
 {
-    releaseRow(m_rows[size_t(row)]);
+    releaseRow(m_rows[row]);
     m_rows.erase(m_rows.begin() + row);
 }
 
 void ReminderRows::setName(qsizetype row, const QString &name)
 {
-    Row &r = m_rows[size_t(row)];
+    Row &r = m_rows[row];
     const TextId id = addText(name);
     use(id);
     release(r.name);
@@ -179,18 +179,18 @@ void ReminderRows::setName(qsizetype row, const QString &name)
 
 void ReminderRows::setDetail(qsizetype row, qsizetype k, const QString &text)
 {
-    if (k >= kInlineDetails || m_rows[size_t(row)].more) {
+    if (k >= kInlineDetails || m_rows[row].more) {
         // A row with details past the first three is rare (a hand-edited file): made anew.
         ReminderEntry e = entry(row);
         while (e.details.size() <= k)
             e.details.append(QString());
         e.details[k] = text;
         const Row r = rowOf(e);
-        releaseRow(m_rows[size_t(row)]);
-        m_rows[size_t(row)] = r;
+        releaseRow(m_rows[row]);
+        m_rows[row] = r;
         return;
     }
-    Row &r = m_rows[size_t(row)];
+    Row &r = m_rows[row];
     for (qsizetype before = 0; before < k; ++before) {
         if (r.details[size_t(before)] == kNoText)
             r.details[size_t(before)] = kEmptyText;

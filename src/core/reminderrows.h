@@ -37,7 +37,7 @@ public:
     qsizetype size() const { return qsizetype(m_rows.size()); }
     bool isEmpty() const { return m_rows.empty(); }
 
-    const QString &name(qsizetype row) const { return m_texts[m_rows[size_t(row)].name]; }
+    const QString &name(qsizetype row) const { return m_texts[m_rows[row].name]; }
     qsizetype detailCount(qsizetype row) const;
     // Detail k of the row; the empty text when the row has no such detail.
     const QString &detail(qsizetype row, qsizetype k) const;
@@ -63,7 +63,11 @@ public:
 
     // Building a list row by row, as the list file is read: a text is stored once with
     // addText() and given to every row that has it.
-    TextId addText(QString text) { return addText(text, hashOf(text)); }
+    TextId addText(QString text)
+    {
+        const quint32 hash = hashOf(text);
+        return addText(std::move(text), hash);
+    }
     // The same, for a reader that has the hash of the text's UTF-8 bytes already.
     TextId addText(QString text, quint32 hash);
 
@@ -71,13 +75,10 @@ public:
     // that no file can be made to put its texts all in one run of slots.
     static quint32 hashOfUtf8(QByteArrayView bytes);
     static quint32 hashOf(QStringView text);
-    // Room for so many rows and different texts. Room that is never used costs no memory (the
-    // system backs a page only once it is written), so a reader may ask for more than it needs
-    // and spare the copies of a growing list.
+    // Room for so many rows and different texts.
     void reserve(qsizetype rows, qsizetype texts);
     void appendRow(TextId name);
     // The last row's next detail: one of its first three by number, any detail as a text.
-    bool hasRoomForSharedDetail() const;
     void appendDetail(TextId text);
     void appendDetail(QString text);
 
@@ -91,6 +92,7 @@ private:
         quint32 more;
     };
 
+    bool hasRoomForSharedDetail() const;
     void use(TextId id) { ++m_uses[id]; }
     void release(TextId id);
     void releaseRow(const Row &row);
