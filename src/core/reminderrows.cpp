@@ -210,16 +210,16 @@ void ReminderRows::reorder(std::vector<int> &order)
             order[size_t(start)] = -1;
             continue;
         }
-        const Row held = m_rows[size_t(start)];
+        const Row held = m_rows[start];
         int to = start;
         for (;;) {
             const int from = order[size_t(to)];
             order[size_t(to)] = -1;
             if (from == start) {
-                m_rows[size_t(to)] = held;
+                m_rows[to] = held;
                 break;
             }
-            m_rows[size_t(to)] = m_rows[size_t(from)];
+            m_rows[to] = m_rows[from];
             to = from;
         }
     }
