@@ -12,10 +12,9 @@ void collectSecond(const QString &dateText, const QString &timeText, const Remin
 {
     if (list.countWithTexts(dateText, timeText) == 0)
         return;
-    for (const int row : list.rowsWithTexts(dateText, timeText)) {
-        const ReminderRows &rows = list.rows();
+    const ReminderRows &rows = list.rows();
+    for (const int row : list.rowsWithTexts(dateText, timeText))
         due.append({rows.name(row), rows.detail(row, 1), rows.detail(row, 2)});
-    }
 }
 
 } // namespace

@@ -6,16 +6,13 @@
 
 namespace vellaro {
 
-// A row's detail texts, in order: the date text, the time text and the notes.
-using ReminderDetails = QStringList;
-
-// One reminder: the list row's caption is the name, then its details. A row read from a
-// hand-edited file may carry more or fewer details; they stay with it and are written back as
-// they are.
+// One reminder: the list row's caption is the name; its detail texts are, in order, the date
+// text, the time text and the notes. A row read from a hand-edited file may carry more or fewer
+// details; they stay with it and are written back as they are.
 struct ReminderEntry
 {
     QString name;
-    ReminderDetails details;
+    QStringList details;
 
     friend bool operator==(const ReminderEntry &, const ReminderEntry &) = default;
 };

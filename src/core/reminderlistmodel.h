@@ -5,9 +5,6 @@
 
 #include <QAbstractTableModel>
 
-#include <utility>
-#include <vector>
-
 namespace vellaro {
 
 // The main window's list: the only store of reminders for the whole run. Rows stand in the

@@ -38,7 +38,7 @@ QString indexDisagreesWithAWalk(const ReminderListModel &m, const QStringList &d
         for (const QString &time : times) {
             QList<int> walked;
             for (int r = 0; r < m.rowCount(); ++r) {
-                const ReminderDetails &d = m.entry(r).details;
+                const QStringList d = m.entry(r).details;
                 if (d.size() >= 2 && d[0] == date && d[1] == time)
                     walked.append(r);
             }
