@@ -8,9 +8,9 @@
 #include "icons.h"
 #include "instancelock.h"
 #include "systemtrayarea.h"
+#include "timerfdwallclocktimer.h"
 #include "urlopener.h"
 #include "userfiles.h"
-#include "wallclocktimer.h"
 
 #include <QApplication>
 #include <QFileInfo>

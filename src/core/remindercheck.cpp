@@ -2,6 +2,7 @@
 
 #include "reminderlistmodel.h"
 #include "secondtexts.h"
+#include "wakeplan.h"
 
 namespace vellaro {
 
@@ -24,22 +25,34 @@ QList<DueReminder> ReminderCheck::collectDue(const QDateTime &now, const Reminde
 {
     const qint64 current = now.toSecsSinceEpoch();
     qint64 from = current;
-    if (!m_lastSecond) {
-        m_firstSecond = current;
-    } else if (current == *m_lastSecond) {
+    QDateTime zone = now;
+    if (m_lastSecond && current == *m_lastSecond)
         return {};
-    } else if (current > *m_lastSecond) {
-        from = std::max({*m_lastSecond + 1, current - kMaxLookBackSeconds, m_firstSecond});
+    if (m_lastSecond && current > *m_lastSecond) {
+        from = std::max(*m_lastSecond + 1, current - kMaxLookBackSeconds);
+        // The zone changed since the last look: the seconds up to now were lived in the old
+        // offset (the zone's own rules do not change the offset of a second already read).
+        if (localSecond(*m_lastSecond, now).offsetFromUtc() != m_lastOffset)
+            zone = QDateTime::fromSecsSinceEpoch(current, Qt::OffsetFromUTC, m_lastOffset);
     }
     m_lastSecond = current;
+    m_lastOffset = now.offsetFromUtc();
 
     QList<DueReminder> due;
-    walkSecondTexts(from, current, now, formats,
+    walkSecondTexts(from, current, zone, formats,
                     [&](const QString &dateText, const QString &timeText) {
                         collectSecond(dateText, timeText, list, due);
                         return false;
                     });
     return due;
+}
+
+QDateTime ReminderCheck::nextWake(const QDateTime &now, const ReminderListModel &list,
+                                  const LocaleFormats &formats) const
+{
+    if (!m_lastSecond || now.toSecsSinceEpoch() < *m_lastSecond)
+        return now;
+    return vellaro::nextWake(localSecond(*m_lastSecond, now), list, formats);
 }
 
 } // namespace vellaro

@@ -22,24 +22,39 @@ struct DueReminder
     friend bool operator==(const DueReminder &, const DueReminder &) = default;
 };
 
-// The once-a-second check. A row falls due when its date text and time text equal those of a
-// second of the clock. No second is skipped: the seconds that no check covered since the previous
-// one (a busy loop, an open alarm window, a suspended machine, a clock stepped forward) are caught
-// up, at most back to the first check of the run and at most one week. A clock stepped back checks
-// only the current second. Rows already past when the program started never sound.
+// The check and its one timeline: the last second the program has looked at. A row falls due
+// when its date text and time text equal those of a second looked at. Each look covers the
+// seconds after the last one up to now, so none is skipped however late the program comes (a
+// busy loop, an open alarm window, a suspended machine, a clock stepped forward), at most one
+// week back. The first look of the run covers only its own second: rows already past when the
+// program started never sound. When the clock is set back, the timeline starts again at the new
+// time and the seconds lived again are looked at as they come.
+//
+// Local time follows the zone of `now`. When the zone has changed since the last look, the
+// seconds up to now are still read in the offset they were lived in; later ones in the new zone.
 class ReminderCheck final
 {
 public:
     static constexpr qint64 kMaxLookBackSeconds = 7 * 24 * 3600;
 
-    // The rows due in the seconds since the previous call up to now, in order of the seconds and,
-    // within a second, in display order. The clock is formatted once per second checked.
+    // The rows due in the seconds after the last look up to now, in order of the seconds and,
+    // within a second, in display order. The clock is formatted once per second looked at.
     QList<DueReminder> collectDue(const QDateTime &now, const ReminderListModel &list,
                                   const LocaleFormats &formats);
 
+    // When the program next has to look: the first second after the last look that carries a
+    // row, the next midnight or an hour on (see nextWake()). A moment not after `now` means at
+    // once: before the first look, when that second has passed already (a late wake or a long
+    // look), or when the clock went back behind the last look.
+    QDateTime nextWake(const QDateTime &now, const ReminderListModel &list,
+                       const LocaleFormats &formats) const;
+
+    bool hasLooked() const { return m_lastSecond.has_value(); }
+
 private:
     std::optional<qint64> m_lastSecond;
-    qint64 m_firstSecond = 0;
+    // The offset from UTC the last second was read in.
+    int m_lastOffset = 0;
 };
 
 } // namespace vellaro

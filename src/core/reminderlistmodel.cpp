@@ -258,6 +258,7 @@ QList<int> ReminderListModel::rowsWithTexts(const QString &dateText, const QStri
 
 void ReminderListModel::setRows(ReminderRows rows)
 {
+    emit aboutToChange();
     beginResetModel();
     m_rows = std::move(rows);
     const int count = int(m_rows.size());
@@ -285,6 +286,7 @@ int ReminderListModel::addEntry(ReminderEntry entry)
     entry.name = sanitizedName(entry.name);
     for (QString &d : entry.details)
         d = sanitizedDetail(d);
+    emit aboutToChange();
     // An edit of a date, time or note leaves its row where it was, so the list may be out of
     // order: then the add sorts the whole list again, or the new row could land anywhere.
     const int column = m_sortColumn;
@@ -331,6 +333,7 @@ void ReminderListModel::setDetail(int row, int detail, const QString &text)
 {
     if (row < 0 || row >= m_rows.size() || detail < 0)
         return;
+    emit aboutToChange();
     indexRemove(row);
     m_rows.setDetail(row, detail, sanitizedDetail(text));
     indexAdd(row);
@@ -342,6 +345,7 @@ void ReminderListModel::removeEntry(int row)
 {
     if (row < 0 || row >= m_rows.size())
         return;
+    emit aboutToChange();
     beginRemoveRows({}, row, row);
     indexRemove(row);
     m_rows.remove(row);

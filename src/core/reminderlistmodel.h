@@ -53,6 +53,13 @@ public:
     int countWithTexts(const QString &dateText, const QString &timeText) const;
     QList<int> rowsWithTexts(const QString &dateText, const QString &timeText) const;
 
+signals:
+    // Sent before a row is added, removed or given another detail, and before the whole list is
+    // replaced, while the rows are still as they were: the check looks at the seconds that have
+    // passed first, so that a change never reaches back into them.
+    void aboutToChange();
+
+public:
     // The picture every row shows (the window layer provides it; the model needs no GUI).
     void setRowDecoration(const QVariant &decoration) { m_decoration = decoration; }
 

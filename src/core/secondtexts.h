@@ -7,12 +7,35 @@
 
 namespace vellaro {
 
-// Local date and time of a second as `now` reckons them: the system's local time, or the zone
-// `now` carries.
+// Local date and time of a second as `now` reckons them: the system's local time, the zone `now`
+// carries, or its fixed offset from UTC.
 inline QDateTime localSecond(qint64 second, const QDateTime &now)
 {
-    return now.timeSpec() == Qt::TimeZone ? QDateTime::fromSecsSinceEpoch(second, now.timeZone())
-                                          : QDateTime::fromSecsSinceEpoch(second);
+    switch (now.timeSpec()) {
+    case Qt::TimeZone:
+        return QDateTime::fromSecsSinceEpoch(second, now.timeZone());
+    case Qt::OffsetFromUTC:
+    case Qt::UTC:
+        return QDateTime::fromSecsSinceEpoch(second, Qt::OffsetFromUTC, now.offsetFromUtc());
+    case Qt::LocalTime:
+        break;
+    }
+    return QDateTime::fromSecsSinceEpoch(second);
+}
+
+// A local date and time as `now` reckons them.
+inline QDateTime localMoment(const QDate &date, const QTime &time, const QDateTime &now)
+{
+    switch (now.timeSpec()) {
+    case Qt::TimeZone:
+        return QDateTime(date, time, now.timeZone());
+    case Qt::OffsetFromUTC:
+    case Qt::UTC:
+        return QDateTime(date, time, Qt::OffsetFromUTC, now.offsetFromUtc());
+    case Qt::LocalTime:
+        break;
+    }
+    return QDateTime(date, time);
 }
 
 // Walks the seconds from `from` to `to` (both included) in order and gives `visit` the date and

@@ -13,10 +13,9 @@
 #include "persistentwindow.h"
 #include "remindereditor.h"
 #include "reminderlistmodel.h"
+#include "reminderwatch.h"
 #include "transparencydialog.h"
 #include "trayicon.h"
-#include "wakeplan.h"
-#include "wallclocktimer.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -65,17 +64,17 @@ AppCore::AppCore(AppContext &context) : m_context(context)
     });
 
     // The check runs when something can fall due, not every second: at the moment the plan
-    // names, and whenever the clock is set or the zone changes.
-    if (WallClockTimer *timer = context.wakeTimer) {
-        connect(timer, &WallClockTimer::woke, this, guardedSlot(this, &AppCore::checkDueReminders));
-        connect(timer, &WallClockTimer::clockChanged, this,
-                guardedSlot(this, &AppCore::checkDueReminders));
-    }
-    // Any change of the rows' texts may bring the next due second nearer or take it away.
-    for (auto signal : {&ReminderListModel::rowsInserted, &ReminderListModel::rowsRemoved})
-        connect(m_model, signal, this, &AppCore::schedulePlan);
-    connect(m_model, &ReminderListModel::dataChanged, this, &AppCore::schedulePlan);
-    connect(m_model, &ReminderListModel::modelReset, this, &AppCore::schedulePlan);
+    // names, whenever the clock is set or the zone changes, and before the list changes.
+    m_watch = new ReminderWatch(
+        *context.clock, context.wakeTimer, *m_model, *context.formats,
+        [](const std::function<void()> &handler) { guarded(handler); }, this);
+    connect(m_watch, &ReminderWatch::due, this, [this](const QList<DueReminder> &due) {
+        m_alarmQueue.append(due);
+        // Shown from the event loop: a look made before a change of the list must not open a
+        // modal window in the middle of it.
+        QMetaObject::invokeMethod(this, guardedSlot(this, &AppCore::showAlarms),
+                                  Qt::QueuedConnection);
+    });
 }
 
 AppCore::~AppCore()
@@ -130,10 +129,9 @@ void AppCore::start()
         if (AutostartStore *store = m_context.autostart; store && store->isOpen())
             m_startWithSessionAction->setChecked(store->valueExists());
     });
-    // The first check of the run, right as the event loop starts, marks where catching up may
-    // begin.
-    if (m_context.wakeTimer)
-        m_context.wakeTimer->wakeAt(m_context.clock->now());
+    // The first look of the run, right as the event loop starts: rows due before it never
+    // sound.
+    m_watch->start();
 }
 
 void AppCore::showAtStart()
@@ -345,36 +343,21 @@ void AppCore::exitProgram()
 
 void AppCore::localeChanged()
 {
+    // The seconds that have passed are looked at in the form they were lived in.
+    m_watch->settle();
     *m_context.formats = LocaleFormats::fromLocale(QLocale::system());
-    schedulePlan();
-}
-
-void AppCore::schedulePlan()
-{
-    // Many changes at once (a load, an edit of three texts) are planned for once.
-    if (m_planPending || !m_context.wakeTimer)
-        return;
-    m_planPending = true;
-    QMetaObject::invokeMethod(this, guardedSlot(this, &AppCore::planNextCheck),
-                              Qt::QueuedConnection);
-}
-
-void AppCore::planNextCheck()
-{
-    m_planPending = false;
-    // Until the first check of the run has marked where catching up begins, that check stays
-    // the next wake-up: a plan made before it (the list's load) must not put it off.
-    if (m_context.wakeTimer && m_firstCheckDone)
-        m_context.wakeTimer->wakeAt(nextWake(m_context.clock->now(), *m_model, *m_context.formats));
+    m_watch->schedulePlan();
 }
 
 void AppCore::checkDueReminders()
 {
-    m_alarmQueue.append(m_check.collectDue(m_context.clock->now(), *m_model, *m_context.formats));
-    m_firstCheckDone = true;
-    // Planned before any alarm shows, so that what falls due while it is open is queued in time.
-    planNextCheck();
-    // Checks that run while an alarm is being shown only queue what falls due.
+    m_watch->wake();
+    showAlarms();
+}
+
+void AppCore::showAlarms()
+{
+    // Looks made while an alarm is being shown only queue what falls due.
     if (m_showingAlarms)
         return;
     m_showingAlarms = true;

@@ -19,6 +19,7 @@ class AlarmWindow;
 class MainWindow;
 class ReminderEditor;
 class ReminderListModel;
+class ReminderWatch;
 class TransparencyDialog;
 class TrayIcon;
 class WindowSettings;
@@ -71,9 +72,11 @@ public:
     // its check mark already, as a checkable menu item does before anything else.
     void toggleStartWithSession();
 
-    // Finds the rows due since the previous check and shows them one after another: sound, then
+    // Looks for the rows due since the last look and shows them one after another: sound, then
     // the alarm window; rows falling due meanwhile wait their turn.
     void checkDueReminders();
+    // Shows the queued alarms, unless they are being shown already.
+    void showAlarms();
 
     // Starts the save timer unless it already runs (its countdown is not restarted).
     void scheduleSave();
@@ -95,9 +98,6 @@ private:
     };
     template <typename W> W *build(Slot<W> &slot);
     void buildTrayMenu();
-    // Asks the wall-clock timer to wake the program when something can next fall due.
-    void planNextCheck();
-    void schedulePlan();
 
     AppContext &m_context;
     ReminderListModel *m_model = nullptr;
@@ -105,11 +105,9 @@ private:
     QMenu *m_trayMenu = nullptr;
     QAction *m_startWithSessionAction = nullptr;
     TrayIcon *m_trayIcon = nullptr;
-    ReminderCheck m_check;
+    ReminderWatch *m_watch = nullptr;
     QList<DueReminder> m_alarmQueue;
     bool m_showingAlarms = false;
-    bool m_planPending = false;
-    bool m_firstCheckDone = false;
 
     // In creation order; written back in the reverse order.
     Slot<MainWindow> m_main;

@@ -93,10 +93,13 @@ private slots:
     void lookBack_boundedToOneWeek()
     {
         ReminderListModel list;
-        list.setEntries({at("8 days", kStart.addDays(1)), at("6 days", kStart.addDays(3))});
+        const QDateTime now = kStart.addDays(9);
+        list.setEntries({at("8 days", kStart.addDays(1)), at("6 days", kStart.addDays(3)),
+                         at("a week and a second", now.addSecs(-7 * 86400 - 1)),
+                         at("a week", now.addSecs(-7 * 86400))});
         ReminderCheck check;
         check.collectDue(kStart, list, m_bg);
-        QCOMPARE(names(check.collectDue(kStart.addDays(9), list, m_bg)), QStringList({"6 days"}));
+        QCOMPARE(names(check.collectDue(now, list, m_bg)), QStringList({"a week", "6 days"}));
     }
 
     void clockSteppedBack_checksOnlyTheCurrentSecond()

@@ -69,12 +69,19 @@ private slots:
         };
         QTest::newRow("repeated hour, first time")
             << ReminderEntries{row("25.10.26 г.", "3:30:00")} << utc(0, 0, 0) << utc(0, 30, 0);
+        // The program also wakes where the offset changes, so that each look reads its
+        // seconds in one offset.
+        QTest::newRow("repeated hour: the change of offset first")
+            << ReminderEntries{row("25.10.26 г.", "3:30:00")} << utc(0, 30, 1) << utc(1, 0, 0);
         QTest::newRow("repeated hour, second time")
-            << ReminderEntries{row("25.10.26 г.", "3:30:00")} << utc(0, 30, 1) << utc(1, 30, 0);
+            << ReminderEntries{row("25.10.26 г.", "3:30:00")} << utc(1, 0, 0) << utc(1, 30, 0);
         // It begins at 3:00 on 29 March 2026: 3:30 is never a local time that day.
         QTest::newRow("skipped hour: never")
             << ReminderEntries{row("29.3.26 г.", "3:30:00")} << sofia(2026, 3, 29, 2, 50, 0)
-            << sofia(2026, 3, 29, 2, 50, 0).addSecs(3600);
+            << sofia(2026, 3, 29, 4, 0, 0);
+        QTest::newRow("skipped hour: never, after the change of offset either")
+            << ReminderEntries{row("29.3.26 г.", "3:30:00")} << sofia(2026, 3, 29, 4, 0, 0)
+            << sofia(2026, 3, 29, 5, 0, 0);
     }
 
     void nextWake()

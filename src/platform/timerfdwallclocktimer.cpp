@@ -1,6 +1,7 @@
-#include "wallclocktimer.h"
+#include "timerfdwallclocktimer.h"
 
 #include <QFileInfo>
+#include <QMetaObject>
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -57,28 +58,48 @@ TimerFdWallClockTimer::~TimerFdWallClockTimer()
 void TimerFdWallClockTimer::wakeAt(const QDateTime &when)
 {
     const qint64 ms = when.toMSecsSinceEpoch();
+    const auto startFallback = [this, ms] {
+        // A timeout that is due but not yet delivered would be dropped by the restart.
+        if (m_fallback.isActive() && m_fallback.remainingTime() == 0)
+            QMetaObject::invokeMethod(this, &WallClockTimer::woke, Qt::QueuedConnection);
+        m_fallback.start(
+            int(std::clamp<qint64>(ms - QDateTime::currentMSecsSinceEpoch(), 0, 24 * 3600 * 1000)));
+    };
     if (m_fd < 0) {
-        const qint64 wait = ms - QDateTime::currentMSecsSinceEpoch();
-        m_fallback.start(int(std::clamp<qint64>(wait, 0, 24 * 3600 * 1000)));
+        startFallback();
         return;
     }
+    // Setting the timer clears an expiry or a clock change it has not reported yet: whatever is
+    // pending goes out first, after this call.
+    readPending(true);
     itimerspec spec{};
     // A moment at or before the epoch would disarm the timer; the earliest moment fires at once.
     spec.it_value.tv_sec = std::max<qint64>(ms / 1000, 0);
     spec.it_value.tv_nsec = ms > 0 ? (ms % 1000) * 1000000 : 1;
     if (timerfd_settime(m_fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr) != 0)
-        m_fallback.start(
-            int(std::clamp<qint64>(ms - QDateTime::currentMSecsSinceEpoch(), 0, 24 * 3600 * 1000)));
+        startFallback();
 }
 
 void TimerFdWallClockTimer::onReadable()
 {
+    readPending(false);
+}
+
+void TimerFdWallClockTimer::readPending(bool queued)
+{
     std::uint64_t expirations = 0;
     const ssize_t got = ::read(m_fd, &expirations, sizeof expirations);
+    void (WallClockTimer::*report)() = nullptr;
     if (got == sizeof expirations)
-        emit woke();
+        report = &WallClockTimer::woke;
     else if (got < 0 && errno == ECANCELED)
-        emit clockChanged();
+        report = &WallClockTimer::clockChanged;
+    if (!report)
+        return;
+    if (queued)
+        QMetaObject::invokeMethod(this, report, Qt::QueuedConnection);
+    else
+        (this->*report)();
 }
 
 void TimerFdWallClockTimer::watchZone()

@@ -1,32 +1,13 @@
 #pragma once
 
-#include <QDateTime>
+#include "wallclocktimer.h"
+
 #include <QFileSystemWatcher>
-#include <QObject>
 #include <QTimer>
 
 class QSocketNotifier;
 
 namespace vellaro {
-
-// Wakes the program at a moment of the wall clock. Unlike a QTimer, which counts on a clock that
-// stops while the machine is suspended, the moment stays a moment: after a suspend it fires as
-// soon as the machine is back.
-class WallClockTimer : public QObject
-{
-    Q_OBJECT
-
-public:
-    using QObject::QObject;
-
-    // Replaces whatever was asked before; a moment already past fires at once.
-    virtual void wakeAt(const QDateTime &when) = 0;
-
-signals:
-    void woke();
-    // The clock was set, or the time zone changed: a moment planned before may be wrong.
-    void clockChanged();
-};
 
 // A timerfd on CLOCK_REALTIME with an absolute expiry, cancelled (and so reported) when the clock
 // is set. A change of the time zone moves local time without setting the clock; the zone files
@@ -42,7 +23,9 @@ public:
     void wakeAt(const QDateTime &when) override;
 
 private:
+    // Reads what the timer has to report; a pending report is sent on, never dropped.
     void onReadable();
+    void readPending(bool queued);
     void watchZone();
 
     int m_fd = -1;

@@ -1,0 +1,80 @@
+#include "reminderwatch.h"
+
+#include "clock.h"
+#include "reminderlistmodel.h"
+#include "wallclocktimer.h"
+
+namespace vellaro {
+
+ReminderWatch::ReminderWatch(const Clock &clock, WallClockTimer *timer,
+                             const ReminderListModel &list, const LocaleFormats &formats,
+                             Entry entry, QObject *parent)
+    : QObject(parent), m_clock(clock), m_timer(timer), m_list(list), m_formats(formats),
+      m_entry(std::move(entry))
+{
+    if (m_timer) {
+        connect(m_timer, &WallClockTimer::woke, this, [this] { enter([this] { wake(); }); });
+        connect(m_timer, &WallClockTimer::clockChanged, this,
+                [this] { enter([this] { wake(); }); });
+    }
+    connect(&m_list, &ReminderListModel::aboutToChange, this,
+            [this] { enter([this] { settle(); }); });
+    // Any change of the rows' texts may bring the next due second nearer or take it away.
+    for (auto signal : {&ReminderListModel::rowsInserted, &ReminderListModel::rowsRemoved})
+        connect(&m_list, signal, this, &ReminderWatch::schedulePlan);
+    connect(&m_list, &ReminderListModel::dataChanged, this, &ReminderWatch::schedulePlan);
+    connect(&m_list, &ReminderListModel::modelReset, this, &ReminderWatch::schedulePlan);
+}
+
+void ReminderWatch::enter(const std::function<void()> &handler) const
+{
+    if (m_entry)
+        m_entry(handler);
+    else
+        handler();
+}
+
+void ReminderWatch::start()
+{
+    // No second has been looked at yet, so the plan is: now.
+    plan();
+}
+
+void ReminderWatch::wake()
+{
+    // One reading of the clock for the look; the plan starts from the second it reached, so
+    // whatever falls due while the look takes its time is planned for at once.
+    look(m_clock.now());
+    plan();
+}
+
+void ReminderWatch::settle()
+{
+    if (m_check.hasLooked())
+        look(m_clock.now());
+}
+
+void ReminderWatch::look(const QDateTime &now)
+{
+    const QList<DueReminder> found = m_check.collectDue(now, m_list, m_formats);
+    if (!found.isEmpty())
+        emit due(found);
+}
+
+void ReminderWatch::schedulePlan()
+{
+    if (m_planPending || !m_timer)
+        return;
+    m_planPending = true;
+    QMetaObject::invokeMethod(
+        this, [this] { enter([this] { plan(); }); }, Qt::QueuedConnection);
+}
+
+void ReminderWatch::plan()
+{
+    m_planPending = false;
+    if (m_timer)
+        m_timer->wakeAt(m_check.nextWake(m_clock.now(), m_list, m_formats));
+}
+
+} // namespace vellaro
