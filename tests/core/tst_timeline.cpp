@@ -131,7 +131,8 @@ private:
     qint64 availableAt(qint64 t) const;
     // By when a second must have sounded: a second after the machine could first deliver the
     // timer's expiry for it and the look that finds it has ended (a handler or a look that
-    // begins before the delivery holds it up).
+    // begins before the delivery holds it up; a timer set again after the second, to a moment
+    // already past, delivers within the latency of that setting).
     qint64 deadlineOf(const Expected &e) const
     {
         qint64 t = availableAt(e.lived);
@@ -139,7 +140,7 @@ private:
             moved = false;
             for (const auto *intervals : {&m_suspended, &m_busy}) {
                 for (const auto &[from, to] : *intervals) {
-                    if (from >= t && from <= t + kDeliveryLatencyMs && to > t) {
+                    if (from >= t && from <= t + 2 * kDeliveryLatencyMs && to > t) {
                         t = availableAt(from);
                         moved = true;
                     }
