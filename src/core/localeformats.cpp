@@ -106,7 +106,7 @@ qsizetype indexOfEither(const QString &text, QChar a, QChar b)
 
 } // namespace
 
-QString convertToDate(const QString &text)
+QString withoutLastThreeCharacters(const QString &text)
 {
     return text.size() > 3 ? text.left(text.size() - 3) : QString();
 }
@@ -272,7 +272,7 @@ QDate LocaleFormats::parseDateText(const QString &text, int referenceYear) const
 {
     if (const auto date = parseByPattern(text, referenceYear))
         return *date;
-    const QString shortened = convertToDate(text);
+    const QString shortened = withoutLastThreeCharacters(text);
     if (const auto date = parseByNumbers(shortened, referenceYear))
         return *date;
     throw Error(QStringLiteral("'%1' is not a valid date").arg(shortened));

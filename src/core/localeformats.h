@@ -11,7 +11,7 @@ namespace vellaro {
 
 // The text without its last three characters (nothing is left of three or fewer). Stored date
 // texts of a pattern that ends in three characters of literal text lose them this way.
-QString convertToDate(const QString &text);
+QString withoutLastThreeCharacters(const QString &text);
 
 // A year of one or two digits placed in the hundred years that begin 50 years before the
 // reference year; longer years are taken as they are.

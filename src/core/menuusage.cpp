@@ -5,29 +5,29 @@
 
 namespace vellaro {
 
-int sessionsInUse(int usageCount)
+int runsInUse(int usageCount)
 {
-    for (const PriorityPair &pair : PrioritySchedule) {
-        if (pair.UsageCount >= usageCount)
-            return pair.Sessions;
+    for (const UsageStep &pair : kUsageSchedule) {
+        if (pair.useCount >= usageCount)
+            return pair.runs;
     }
-    return PrioritySchedule.back().Sessions;
+    return kUsageSchedule.back().runs;
 }
 
-bool isInUse(const UsageData &usage, int sessionCount)
+bool isInUse(const UsageRecord &usage, int runCount)
 {
-    if (usage.UsageCount == -1)
+    if (usage.useCount == -1)
         return true;
-    return sessionCount - usage.LastSession < sessionsInUse(usage.UsageCount);
+    return runCount - usage.lastRun < runsInUse(usage.useCount);
 }
 
 MenuBarDefinition mainMenuBarDefinition()
 {
-    auto command = [](const char *action, int lastSession = 0) {
-        return MenuItemDefinition{QString::fromLatin1(action), QString(), {0, lastSession}};
+    auto command = [](const char *action, int lastRun = 0) {
+        return MenuItemDefinition{QString::fromLatin1(action), QString(), {0, lastRun}};
     };
     MenuBarDefinition bar;
-    bar.SessionCount = 12;
+    bar.runCount = 12;
     bar.menus = {
         {QStringLiteral("&Файл"),
          {},
@@ -42,7 +42,7 @@ MenuBarDefinition mainMenuBarDefinition()
     return bar;
 }
 
-MenuUsage::MenuUsage(const MenuBarDefinition &stored) : m_sessionCount(stored.SessionCount + 1)
+MenuUsage::MenuUsage(const MenuBarDefinition &stored) : m_runCount(stored.runCount + 1)
 {
     m_menus.reserve(stored.menus.size());
     for (const MenuDefinition &menu : stored.menus) {
@@ -59,7 +59,7 @@ bool MenuUsage::isSeparator(int menu, int item) const
     return m_menus.at(menu).items.at(item).separator;
 }
 
-const UsageData &MenuUsage::itemUsage(int menu, int item) const
+const UsageRecord &MenuUsage::itemUsage(int menu, int item) const
 {
     return m_menus.at(menu).items.at(item).usage;
 }
@@ -67,7 +67,7 @@ const UsageData &MenuUsage::itemUsage(int menu, int item) const
 bool MenuUsage::isItemInUse(int menu, int item) const
 {
     const Item &i = m_menus.at(menu).items.at(item);
-    return !i.separator && isInUse(i.usage, m_sessionCount);
+    return !i.separator && isInUse(i.usage, m_runCount);
 }
 
 CollapsedView MenuUsage::collapsedView(int menu) const
@@ -100,11 +100,11 @@ CollapsedView MenuUsage::collapsedView(int menu) const
     return view;
 }
 
-void MenuUsage::use(UsageData &usage) const
+void MenuUsage::use(UsageRecord &usage) const
 {
-    if (usage.UsageCount != -1)
-        ++usage.UsageCount;
-    usage.LastSession = m_sessionCount;
+    if (usage.useCount != -1)
+        ++usage.useCount;
+    usage.lastRun = m_runCount;
 }
 
 void MenuUsage::recordExecution(int menu, int item)

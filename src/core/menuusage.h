@@ -8,22 +8,22 @@
 namespace vellaro {
 
 // How often a menu entry has been used and in which run it was used last.
-struct UsageData
+struct UsageRecord
 {
-    int UsageCount = 0; // -1 marks an entry that is always in use
-    int LastSession = 0;
-    friend bool operator==(const UsageData &, const UsageData &) = default;
+    int useCount = 0; // -1 marks an entry that is always in use
+    int lastRun = 0;
+    friend bool operator==(const UsageRecord &, const UsageRecord &) = default;
 };
 
-// One step of the usage schedule: an entry used up to UsageCount times stays in use for this
+// One step of the usage schedule: an entry used up to useCount times stays in use for this
 // many runs after its last use.
-struct PriorityPair
+struct UsageStep
 {
-    int UsageCount;
-    int Sessions;
+    int useCount;
+    int runs;
 };
 
-inline constexpr std::array<PriorityPair, 26> PrioritySchedule{{
+inline constexpr std::array<UsageStep, 26> kUsageSchedule{{
     {0, 3},   {1, 3},   {2, 6},   {3, 9},   {4, 12},  {5, 12},  {6, 17},  {7, 17},  {8, 17},
     {9, 23},  {10, 23}, {11, 23}, {12, 23}, {13, 23}, {14, 31}, {15, 31}, {16, 31}, {17, 31},
     {18, 31}, {19, 31}, {20, 31}, {21, 31}, {22, 31}, {23, 31}, {24, 31}, {25, 31},
@@ -31,11 +31,11 @@ inline constexpr std::array<PriorityPair, 26> PrioritySchedule{{
 
 // The number of runs an entry used usageCount times stays in use: the first schedule step that
 // covers the count, or the last step for counts past the end.
-int sessionsInUse(int usageCount);
+int runsInUse(int usageCount);
 
 // In use: always for a count of -1, otherwise while fewer runs than the schedule allows have
 // passed since the entry's last use.
-bool isInUse(const UsageData &usage, int sessionCount);
+bool isInUse(const UsageRecord &usage, int runCount);
 
 // What a menu bar starts every run with: its menus, their entries and the usage values they were
 // laid out with. These are never written back, so every run starts from the same values.
@@ -43,20 +43,20 @@ struct MenuItemDefinition
 {
     QString action;  // the command the entry runs; empty for a separator
     QString caption; // the entry's own caption; empty to show the command's caption
-    UsageData stored;
+    UsageRecord stored;
     bool isSeparator() const { return action.isEmpty(); }
 };
 
 struct MenuDefinition
 {
     QString caption;
-    UsageData stored;
+    UsageRecord stored;
     std::vector<MenuItemDefinition> items;
 };
 
 struct MenuBarDefinition
 {
-    int SessionCount = 0; // the stored run counter; each run counts one more
+    int runCount = 0; // the stored run counter; each run counts one more
     std::vector<MenuDefinition> menus;
 };
 
@@ -79,13 +79,13 @@ class MenuUsage final
 public:
     explicit MenuUsage(const MenuBarDefinition &stored);
 
-    int SessionCount() const { return m_sessionCount; }
+    int runCount() const { return m_runCount; }
     int menuCount() const { return int(m_menus.size()); }
     int itemCount(int menu) const { return int(m_menus.at(menu).items.size()); }
     bool isSeparator(int menu, int item) const;
 
-    const UsageData &menuUsage(int menu) const { return m_menus.at(menu).usage; }
-    const UsageData &itemUsage(int menu, int item) const;
+    const UsageRecord &menuUsage(int menu) const { return m_menus.at(menu).usage; }
+    const UsageRecord &itemUsage(int menu, int item) const;
     // Separators are never in use.
     bool isItemInUse(int menu, int item) const;
 
@@ -99,17 +99,17 @@ private:
     struct Item
     {
         bool separator;
-        UsageData usage;
+        UsageRecord usage;
     };
     struct Menu
     {
-        UsageData usage;
+        UsageRecord usage;
         std::vector<Item> items;
     };
 
-    void use(UsageData &usage) const;
+    void use(UsageRecord &usage) const;
 
-    int m_sessionCount;
+    int m_runCount;
     std::vector<Menu> m_menus;
 };
 

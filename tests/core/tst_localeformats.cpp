@@ -88,11 +88,11 @@ private slots:
         QCOMPARE(expandTwoDigitYear(year, digits, 2026), expanded);
     }
 
-    void convertToDate_dropsThreeCharacters()
+    void withoutLastThreeCharacters_dropsThemOrEverything()
     {
-        QCOMPARE(convertToDate("9.12.26 г."), QString("9.12.26"));
-        QCOMPARE(convertToDate("abc"), QString());
-        QCOMPARE(convertToDate(""), QString());
+        QCOMPARE(withoutLastThreeCharacters("9.12.26 г."), QString("9.12.26"));
+        QCOMPARE(withoutLastThreeCharacters("abc"), QString());
+        QCOMPARE(withoutLastThreeCharacters(""), QString());
     }
 
     void parseDate_olderFormWithoutLiteral_stillParses()

@@ -4,7 +4,7 @@
 
 using namespace vellaro;
 
-Q_DECLARE_METATYPE(UsageData)
+Q_DECLARE_METATYPE(UsageRecord)
 Q_DECLARE_METATYPE(RgbColour)
 
 namespace {
@@ -34,20 +34,20 @@ class TestMenuUsage : public QObject
 private slots:
     void inUse_followsTheSchedule_data()
     {
-        QTest::addColumn<UsageData>("usage");
+        QTest::addColumn<UsageRecord>("usage");
         QTest::addColumn<int>("session");
         QTest::addColumn<bool>("inUse");
-        QTest::newRow("alwaysInUse") << UsageData{-1, 0} << 1000 << true;
-        QTest::newRow("unusedTwoRunsAgo") << UsageData{0, 11} << 13 << true;
-        QTest::newRow("unusedThreeRunsAgo") << UsageData{0, 10} << 13 << false;
-        QTest::newRow("twiceSixRunsAgo") << UsageData{2, 7} << 13 << false;
-        QTest::newRow("fourteenUsesStepThirtyOne") << UsageData{14, 0} << 30 << true;
-        QTest::newRow("pastTheLastStepTooOld") << UsageData{500, 0} << 31 << false;
+        QTest::newRow("alwaysInUse") << UsageRecord{-1, 0} << 1000 << true;
+        QTest::newRow("unusedTwoRunsAgo") << UsageRecord{0, 11} << 13 << true;
+        QTest::newRow("unusedThreeRunsAgo") << UsageRecord{0, 10} << 13 << false;
+        QTest::newRow("twiceSixRunsAgo") << UsageRecord{2, 7} << 13 << false;
+        QTest::newRow("fourteenUsesStepThirtyOne") << UsageRecord{14, 0} << 30 << true;
+        QTest::newRow("pastTheLastStepTooOld") << UsageRecord{500, 0} << 31 << false;
     }
 
     void inUse_followsTheSchedule()
     {
-        QFETCH(UsageData, usage);
+        QFETCH(UsageRecord, usage);
         QFETCH(int, session);
         QFETCH(bool, inUse);
         QCOMPARE(isInUse(usage, session), inUse);
@@ -73,11 +73,11 @@ private slots:
         QFETCH(QList<bool>, shown);
         QFETCH(bool, expandRow);
         MenuUsage usage(mainMenuBarDefinition());
-        QCOMPARE(usage.SessionCount(), 13);
+        QCOMPARE(usage.runCount(), 13);
         if (!run.isEmpty()) {
             usage.recordExecution(kFile, fileItem(run));
-            QCOMPARE(usage.itemUsage(kFile, fileItem(run)), (UsageData{1, 13}));
-            QCOMPARE(usage.menuUsage(kFile), (UsageData{1, 13}));
+            QCOMPARE(usage.itemUsage(kFile, fileItem(run)), (UsageRecord{1, 13}));
+            QCOMPARE(usage.menuUsage(kFile), (UsageRecord{1, 13}));
         }
         const CollapsedView view = usage.collapsedView(kFile);
         QCOMPARE(QList<bool>(view.shown.begin(), view.shown.end()), shown);
@@ -94,9 +94,9 @@ private slots:
         run.recordExecution(kFile, 0);
         run.recordExecution(kHelp, 0);
         const MenuUsage next(stored);
-        QCOMPARE(next.SessionCount(), 13);
-        QCOMPARE(next.itemUsage(kFile, 0), (UsageData{0, 0}));
-        QCOMPARE(next.itemUsage(kOptions, 0), (UsageData{0, 12}));
+        QCOMPARE(next.runCount(), 13);
+        QCOMPARE(next.itemUsage(kFile, 0), (UsageRecord{0, 0}));
+        QCOMPARE(next.itemUsage(kOptions, 0), (UsageRecord{0, 12}));
         QVERIFY(!next.collapsedView(kFile).expandRow);
     }
 

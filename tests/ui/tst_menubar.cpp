@@ -152,7 +152,7 @@ private slots:
         runDeleteFromMenu();
         QCOMPARE(m_window->model()->rowCount(), 2);
         QCOMPARE(m_sound.events, QStringList({"menu-click"}));
-        QCOMPARE(m_bar->usage().itemUsage(kFile, 1), (UsageData{1, 13}));
+        QCOMPARE(m_bar->usage().itemUsage(kFile, 1), (UsageRecord{1, 13}));
         AdaptiveMenu *file = open(kFile);
         QVERIFY(file);
         QCOMPARE(shown(file), kDeleteOnly);
@@ -222,7 +222,7 @@ private slots:
         m_window->findChild<QAction *>("deleteAction")->trigger();    // as the tray menu does
         QCOMPARE(m_window->model()->rowCount(), 1);
         for (int i = 0; i < m_bar->usage().itemCount(kFile); ++i)
-            QCOMPARE(m_bar->usage().itemUsage(kFile, i).UsageCount, 0);
+            QCOMPARE(m_bar->usage().itemUsage(kFile, i).useCount, 0);
         QVERIFY(m_sound.events.isEmpty());
         AdaptiveMenu *file = open(kFile);
         QVERIFY(file);
@@ -253,7 +253,7 @@ private slots:
         QTest::keyClick(help, Qt::Key_Down);
         QTest::keyClick(help, Qt::Key_Return);
         QTRY_VERIFY(!help->isVisible());
-        QCOMPARE(m_bar->usage().itemUsage(kHelp, 0), (UsageData{1, 13}));
+        QCOMPARE(m_bar->usage().itemUsage(kHelp, 0), (UsageRecord{1, 13}));
         // Used now: Help shows it with the normal picture column.
         QTest::qWait(1);
         QVERIFY(open(kHelp));
