@@ -142,12 +142,12 @@ void AppCore::showAtStart()
 
 void AppCore::saveOnExit()
 {
-    const auto write = [](auto &slot) {
-        guarded([&slot] {
-            if (slot.window)
-                slot.window->saveOnExit();
+    const auto write = [](auto &lazy) {
+        guarded([&lazy] {
+            if (lazy.window)
+                lazy.window->saveOnExit();
             else
-                slot.settings->write();
+                lazy.settings->write();
         });
     };
     write(m_transparency);
@@ -159,16 +159,16 @@ void AppCore::saveOnExit()
     write(m_main);
 }
 
-template <typename W> W *AppCore::build(Slot<W> &slot)
+template <typename W> W *AppCore::build(LazyWindow<W> &lazy)
 {
-    if (!slot.window) {
+    if (!lazy.window) {
         if constexpr (std::is_same_v<W, MainWindow>)
-            slot.window = std::make_unique<W>(m_context, *slot.settings, *this);
+            lazy.window = std::make_unique<W>(m_context, *lazy.settings, *this);
         else
-            slot.window = std::make_unique<W>(m_context, *slot.settings);
-        slot.window->initialize();
+            lazy.window = std::make_unique<W>(m_context, *lazy.settings);
+        lazy.window->initialize();
     }
-    return slot.window.get();
+    return lazy.window.get();
 }
 
 MainWindow *AppCore::mainWindow()

@@ -91,12 +91,13 @@ public:
     static bool raiseIfOpen(QWidget *window);
 
 private:
-    template <typename W> struct Slot
+    // A window's settings, read at start, and the window itself once it is first needed.
+    template <typename W> struct LazyWindow
     {
         std::unique_ptr<WindowSettings> settings;
         std::unique_ptr<W> window;
     };
-    template <typename W> W *build(Slot<W> &slot);
+    template <typename W> W *build(LazyWindow<W> &lazy);
     void buildTrayMenu();
 
     AppContext &m_context;
@@ -110,11 +111,11 @@ private:
     bool m_showingAlarms = false;
 
     // In creation order; written back in the reverse order.
-    Slot<MainWindow> m_main;
-    Slot<AboutWindow> m_about;
-    Slot<ReminderEditor> m_editor;
-    Slot<AlarmWindow> m_alarm;
-    Slot<TransparencyDialog> m_transparency;
+    LazyWindow<MainWindow> m_main;
+    LazyWindow<AboutWindow> m_about;
+    LazyWindow<ReminderEditor> m_editor;
+    LazyWindow<AlarmWindow> m_alarm;
+    LazyWindow<TransparencyDialog> m_transparency;
 };
 
 } // namespace vellaro
