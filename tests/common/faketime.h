@@ -12,6 +12,8 @@ namespace vellaro {
 class FakeClock final : public Clock
 {
 public:
+    FakeClock() = default;
+    explicit FakeClock(const QDateTime &at) : current(at) {}
     QDateTime now() const override
     {
         const QDateTime read = current;

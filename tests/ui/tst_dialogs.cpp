@@ -2,6 +2,8 @@
 #include "aboutwindow.h"
 #include "alarmwindow.h"
 #include "appcore.h"
+#include "fakeservices.h"
+#include "faketime.h"
 #include "guard.h"
 #include "mainwindow.h"
 #include "remindereditor.h"
@@ -25,19 +27,6 @@
 using namespace vellaro;
 
 namespace {
-
-class FakeClock final : public Clock
-{
-public:
-    QDateTime now() const override { return {QDate(2026, 12, 9), QTime(9, 5, 7)}; }
-};
-
-class FakeUrlOpener final : public UrlOpener
-{
-public:
-    void openUrl(const QString &address) override { opened << address; }
-    QStringList opened;
-};
 
 // The program's five windows, built by its core, and their settings written back at the end.
 struct WindowSet
@@ -107,7 +96,7 @@ class TestDialogs : public QObject
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<ProfileFile> m_ini;
-    FakeClock m_clock;
+    FakeClock m_clock{QDateTime(QDate(2026, 12, 9), QTime(9, 5, 7))};
     FakeUrlOpener m_opener;
     LocaleFormats m_formats =
         LocaleFormats::fromLocale(QLocale(QLocale::Bulgarian, QLocale::Bulgaria));

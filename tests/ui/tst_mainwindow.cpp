@@ -1,4 +1,5 @@
 #include "appcore.h"
+#include "faketime.h"
 #include "filesizelimit.h"
 #include "guard.h"
 #include "listfile.h"
@@ -20,13 +21,6 @@ using namespace vellaro;
 
 namespace {
 
-class FakeClock final : public Clock
-{
-public:
-    QDateTime now() const override { return current; }
-    QDateTime current{QDate(2026, 12, 9), QTime(9, 5, 7)};
-};
-
 QStringList names(const ReminderListModel *m)
 {
     QStringList out;
@@ -44,7 +38,7 @@ class TestMainWindow : public QObject
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<ProfileFile> m_ini;
-    FakeClock m_clock;
+    FakeClock m_clock{QDateTime(QDate(2026, 12, 9), QTime(9, 5, 7))};
     LocaleFormats m_formats =
         LocaleFormats::fromLocale(QLocale(QLocale::Bulgarian, QLocale::Bulgaria));
     std::unique_ptr<AppContext> m_context;

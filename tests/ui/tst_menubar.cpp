@@ -1,5 +1,7 @@
 #include "adaptivemenubar.h"
 #include "appcore.h"
+#include "fakeservices.h"
+#include "faketime.h"
 #include "guard.h"
 #include "mainwindow.h"
 #include "reminderlistmodel.h"
@@ -13,20 +15,6 @@
 using namespace vellaro;
 
 namespace {
-
-class FakeClock final : public Clock
-{
-public:
-    QDateTime now() const override { return {QDate(2026, 12, 9), QTime(9, 5, 7)}; }
-};
-
-class FakeSound final : public Sound
-{
-public:
-    bool playFileAndWait(const QString &) override { return false; }
-    void playEvent(const QString &eventId) override { events << eventId; }
-    QStringList events;
-};
 
 constexpr int kFile = 0;
 constexpr int kOptions = 1;
@@ -59,7 +47,7 @@ class TestMenuBar : public QObject
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<ProfileFile> m_ini;
-    FakeClock m_clock;
+    FakeClock m_clock{QDateTime(QDate(2026, 12, 9), QTime(9, 5, 7))};
     FakeSound m_sound;
     LocaleFormats m_formats =
         LocaleFormats::fromLocale(QLocale(QLocale::Bulgarian, QLocale::Bulgaria));

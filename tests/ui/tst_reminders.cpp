@@ -2,6 +2,7 @@
 #include "appcore.h"
 #include "appexit.h"
 #include "child.h"
+#include "fakeservices.h"
 #include "faketime.h"
 #include "guard.h"
 #include "listfile.h"
@@ -26,21 +27,6 @@
 using namespace vellaro;
 
 namespace {
-
-class FakeSound final : public Sound
-{
-public:
-    bool playFileAndWait(const QString &path) override
-    {
-        played << path;
-        if (duringSound)
-            duringSound();
-        return true;
-    }
-    void playEvent(const QString &) override {}
-    QStringList played;
-    std::function<void()> duringSound;
-};
 
 // Runs the action once the window is shown (that is, once its modal run has started).
 void whenShown(QWidget *window, std::function<void()> action)

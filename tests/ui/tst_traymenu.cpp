@@ -2,7 +2,8 @@
 #include "appcore.h"
 #include "autostart.h"
 #include "error.h"
-#include "faketrayarea.h"
+#include "fakeservices.h"
+#include "faketime.h"
 #include "guard.h"
 #include "mainwindow.h"
 #include "persistentwindow.h"
@@ -20,41 +21,7 @@
 
 using namespace vellaro;
 
-namespace {
-
-class FakeClock final : public Clock
-{
-public:
-    QDateTime now() const override { return {QDate(2026, 12, 9), QTime(9, 5, 7)}; }
-};
-
-// The start-with-session store as the handlers see it.
-class FakeAutostart final : public AutostartStore
-{
-public:
-    bool isOpen() const override { return open; }
-    bool valueExists() const override { return open && exists; }
-    bool deleteValue() override
-    {
-        log << "delete";
-        exists = false;
-        return true;
-    }
-    void writeValue(const QString &path) override
-    {
-        log << "write " + path;
-        if (refuseWrite)
-            throw Error("Failed to set data for 'Vellaro'");
-        exists = true;
-    }
-
-    bool open = true;
-    bool exists = false;
-    bool refuseWrite = false;
-    QStringList log;
-};
-
-} // namespace
+namespace {} // namespace
 
 class TestTrayMenu : public QObject
 {
@@ -63,7 +30,7 @@ class TestTrayMenu : public QObject
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<ProfileFile> m_ini;
-    FakeClock m_clock;
+    FakeClock m_clock{QDateTime(QDate(2026, 12, 9), QTime(9, 5, 7))};
     LocaleFormats m_formats =
         LocaleFormats::fromLocale(QLocale(QLocale::Bulgarian, QLocale::Bulgaria));
     FakeTrayArea m_area;

@@ -1,0 +1,107 @@
+#pragma once
+
+// The fakes of the platform's services: what the program asks of them is kept for the test to
+// read, and the test plays what the desktop would do.
+
+#include "autostart.h"
+#include "error.h"
+#include "sound.h"
+#include "trayarea.h"
+#include "urlopener.h"
+
+#include <QIcon>
+#include <QMenu>
+#include <QPointer>
+#include <QStringList>
+
+#include <functional>
+
+namespace vellaro {
+
+// Records the sounds asked for; `duringSound` runs while a file plays.
+class FakeSound final : public Sound
+{
+public:
+    bool playFileAndWait(const QString &path) override
+    {
+        played << path;
+        if (duringSound)
+            duringSound();
+        return plays;
+    }
+    void playEvent(const QString &eventId) override { events << eventId; }
+    QStringList played;
+    QStringList events;
+    bool plays = true;
+    std::function<void()> duringSound;
+};
+
+// The start-with-session store as the handlers see it.
+class FakeAutostart final : public AutostartStore
+{
+public:
+    bool isOpen() const override { return open; }
+    bool valueExists() const override { return open && exists; }
+    bool deleteValue() override
+    {
+        log << "delete";
+        exists = false;
+        return true;
+    }
+    void writeValue(const QString &path) override
+    {
+        log << "write " + path;
+        if (refuseWrite)
+            throw Error("Failed to set data for 'Vellaro'");
+        exists = true;
+    }
+
+    bool open = true;
+    bool exists = false;
+    bool refuseWrite = false;
+    QStringList log;
+};
+
+class FakeUrlOpener final : public UrlOpener
+{
+public:
+    void openUrl(const QString &address) override { opened << address; }
+    QStringList opened;
+};
+
+// A notification area for tests: it keeps what the icon shows, and the test plays the user's
+// clicks on the icon and the area coming and going.
+class FakeTrayArea final : public TrayArea
+{
+public:
+    bool isAvailable() const override { return available; }
+    void showIcon(const QIcon &shownIcon, const QString &shownTip, QMenu *shownMenu) override
+    {
+        shown = true;
+        icon = shownIcon;
+        tip = shownTip;
+        menu = shownMenu;
+    }
+    void hideIcon() override { shown = false; }
+
+    void click(QSystemTrayIcon::ActivationReason reason) { emit activated(reason); }
+    // A double-click as the desktop reports it: the click of its first press, then the double.
+    void doubleClick()
+    {
+        click(QSystemTrayIcon::Trigger);
+        click(QSystemTrayIcon::DoubleClick);
+    }
+    void setAvailable(bool now)
+    {
+        available = now;
+        emit availabilityChanged(now);
+    }
+
+    bool available = true;
+    bool shown = false;
+    QIcon icon;
+    QString tip;
+    QPointer<QMenu> menu;
+};
+
+} // namespace vellaro
