@@ -3,6 +3,7 @@
 #include "guard.h"
 #include "windowactivation.h"
 
+#include <QEvent>
 #include <QTimer>
 #include <QWidget>
 
@@ -25,16 +26,36 @@ AlarmNotice::AlarmNotice(DesktopNotifier *notifier, QWidget *window,
     // The timer belongs to the notice, so a window closed sooner asks for nothing.
     QTimer::singleShot(kFocusGraceMs, this, [this] {
         guarded([this] {
-            if (m_window)
-                askForAttentionUnlessActive(m_window);
+            if (!m_window || !askForAttentionUnlessActive(m_window))
+                return;
+            m_askingForAttention = true;
+            m_window->installEventFilter(this);
         });
     });
 }
 
 AlarmNotice::~AlarmNotice()
 {
+    // The window stays for the next alarm: it must not come back asking for attention.
+    stopAskingForAttention();
     if (m_notifier && m_notification != 0)
         m_notifier->withdraw(m_notification);
+}
+
+bool AlarmNotice::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_window && event->type() == QEvent::WindowActivate)
+        guarded([this] { stopAskingForAttention(); });
+    return false;
+}
+
+void AlarmNotice::stopAskingForAttention()
+{
+    if (!m_askingForAttention || !m_window)
+        return;
+    m_askingForAttention = false;
+    m_window->removeEventFilter(this);
+    vellaro::stopAskingForAttention(m_window);
 }
 
 } // namespace vellaro

@@ -23,10 +23,16 @@ public:
     AlarmNotice(const AlarmNotice &) = delete;
     AlarmNotice &operator=(const AlarmNotice &) = delete;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    void stopAskingForAttention();
+
     DesktopNotifier *m_notifier;
     QPointer<QWidget> m_window;
     quint64 m_notification = 0;
+    bool m_askingForAttention = false;
 };
 
 } // namespace vellaro

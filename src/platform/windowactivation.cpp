@@ -21,6 +21,12 @@ struct FreeReply
 };
 template <typename T> using Reply = std::unique_ptr<T, FreeReply>;
 
+xcb_connection_t *x11Connection()
+{
+    const auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->connection() : nullptr;
+}
+
 xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
 {
     const Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
@@ -48,10 +54,9 @@ bool windowManagerSupports(xcb_connection_t *connection, xcb_window_t root, xcb_
 // the way a pager acts for the user: with the current time.
 bool activateOnX11(QWidget *window)
 {
-    const auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11)
+    xcb_connection_t *connection = x11Connection();
+    if (!connection)
         return false;
-    xcb_connection_t *connection = x11->connection();
     const xcb_window_t target = xcb_window_t(window->winId());
     const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
     const xcb_atom_t activeWindow = internAtom(connection, "_NET_ACTIVE_WINDOW");
@@ -74,6 +79,35 @@ bool activateOnX11(QWidget *window)
     return true;
 }
 
+// The ICCCM urgency flag in the window's WM_HINTS, which the panels and window managers that do
+// not read _NET_WM_STATE_DEMANDS_ATTENTION (Qt's way to ask) show. The rest of the hints are
+// Qt's and stay as they are.
+void setUrgency(QWidget *window, bool urgent)
+{
+    xcb_connection_t *connection = x11Connection();
+    if (!connection || !window->testAttribute(Qt::WA_WState_Created))
+        return;
+    constexpr uint32_t kUrgencyHint = 1u << 8;
+    constexpr uint32_t kHintFields = 9;
+    const xcb_window_t target = xcb_window_t(window->winId());
+    uint32_t hints[kHintFields] = {};
+    const Reply<xcb_get_property_reply_t> reply(
+        xcb_get_property_reply(connection,
+                               xcb_get_property(connection, 0, target, XCB_ATOM_WM_HINTS,
+                                                XCB_ATOM_WM_HINTS, 0, kHintFields),
+                               nullptr));
+    if (reply && reply->format == 32) {
+        const int length = std::min(xcb_get_property_value_length(reply.get()), int(sizeof hints));
+        std::memcpy(hints, xcb_get_property_value(reply.get()), size_t(length));
+    }
+    if (bool(hints[0] & kUrgencyHint) == urgent)
+        return;
+    hints[0] = urgent ? hints[0] | kUrgencyHint : hints[0] & ~kUrgencyHint;
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, target, XCB_ATOM_WM_HINTS,
+                        XCB_ATOM_WM_HINTS, 32, kHintFields, hints);
+    xcb_flush(connection);
+}
+
 } // namespace
 
 void bringWindowForward(QWidget *window, const QString &activationToken)
@@ -90,10 +124,18 @@ void bringWindowForward(QWidget *window, const QString &activationToken)
         window->activateWindow();
 }
 
-void askForAttentionUnlessActive(QWidget *window)
+bool askForAttentionUnlessActive(QWidget *window)
 {
-    if (window->isVisible() && !window->isActiveWindow())
-        QApplication::alert(window); // until the window is activated
+    if (!window->isVisible() || window->isActiveWindow())
+        return false;
+    QApplication::alert(window); // until the window is activated
+    setUrgency(window, true);
+    return true;
+}
+
+void stopAskingForAttention(QWidget *window)
+{
+    setUrgency(window, false);
 }
 
 } // namespace vellaro

@@ -13,7 +13,10 @@ void bringWindowForward(QWidget *window, const QString &activationToken);
 
 // A window shown while the user works in another program does not get the focus everywhere:
 // such a window asks the desktop for the user's attention instead (on X11 its urgency, which
-// panels show by flashing its task button).
-void askForAttentionUnlessActive(QWidget *window);
+// panels show by flashing its task button). Returns whether it asked.
+bool askForAttentionUnlessActive(QWidget *window);
+// The window got the focus or is closing: its urgency ends. The desktop ends its own request
+// when the window is activated.
+void stopAskingForAttention(QWidget *window);
 
 } // namespace vellaro

@@ -707,6 +707,16 @@ XWindow Session::focusedWindow() const
     return focused > PointerRoot ? focused : 0;
 }
 
+bool Session::isUrgent(XWindow window) const
+{
+    if (!m_x)
+        return false;
+    XWMHints *hints = XGetWMHints(m_x->display, window);
+    const bool urgent = hints && (hints->flags & XUrgencyHint);
+    XFree(hints);
+    return urgent;
+}
+
 bool Session::pressKeys(const QStringList &keys)
 {
     return run(QStringLiteral("xdotool"),

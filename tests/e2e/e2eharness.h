@@ -182,6 +182,8 @@ public:
     bool focusWindow(XWindow window);
     // The window that has the keyboard focus; 0 when none has.
     XWindow focusedWindow() const;
+    // Whether the window's WM_HINTS carry the urgency flag.
+    bool isUrgent(XWindow window) const;
     // Presses keys as a user would, on whatever window has the focus ("F2", "ctrl+a", ...).
     bool pressKeys(const QStringList &keys);
     bool typeText(const QString &text);
