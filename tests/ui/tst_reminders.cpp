@@ -2,6 +2,7 @@
 #include "appcore.h"
 #include "appexit.h"
 #include "child.h"
+#include "desktopnotifier.h"
 #include "guard.h"
 #include "listfile.h"
 #include "mainwindow.h"
@@ -47,6 +48,21 @@ public:
     void playEvent(const QString &) override {}
     QStringList played;
     std::function<void()> duringSound;
+};
+
+// The desktop's notifications: what is on the desktop now, and every post in order.
+class FakeNotifier final : public DesktopNotifier
+{
+public:
+    quint64 post(const AlarmNotification &notification) override
+    {
+        posted << notification;
+        shown << posted.size();
+        return posted.size();
+    }
+    void withdraw(quint64 notification) override { shown.removeOne(notification); }
+    QList<AlarmNotification> posted;
+    QList<quint64> shown;
 };
 
 // The wall-clock timer as the check sees it: the test reads the moment asked for and plays the
@@ -305,6 +321,35 @@ private slots:
         QCOMPARE(m_sound.played.size(), 1);
         QCOMPARE(timer.asked, nine.addSecs(25 * 60 + 3600));
         m_context->wakeTimer = nullptr;
+    }
+
+    // Each alarm is on the desktop while its window is open, with the texts the window shows.
+    void notifications_oneAtATimeWhileTheWindowIsOpen()
+    {
+        FakeNotifier notifier;
+        m_context->notifier = &notifier;
+        start("a\r\n\t9.12.26 г.\r\n\t9:00:01\r\n\tfirst\r\n"
+              "b\r\n\t9.12.26 г.\r\n\t9:00:01\r\n\tsecond\r\n");
+        m_core->checkDueReminders();
+        m_clock.current = m_clock.current.addSecs(1);
+        QList<QList<quint64>> shownWhileOpen;
+        std::function<void()> closeNext = [&] {
+            shownWhileOpen << notifier.shown;
+            child<QPushButton>(m_alarm, "closeButton")->click();
+            if (shownWhileOpen.size() < 2)
+                QTimer::singleShot(0, m_alarm, [&] { whenShown(m_alarm, closeNext); });
+        };
+        whenShown(m_alarm, closeNext);
+        m_core->checkDueReminders();
+        QCOMPARE(shownWhileOpen, QList<QList<quint64>>({{1}, {2}}));
+        QVERIFY(notifier.shown.isEmpty());
+        QCOMPARE(notifier.posted.size(), 2);
+        const AlarmNotification &second = notifier.posted[1];
+        QCOMPARE(QStringList({second.name, second.dateText, second.timeText, second.notes}),
+                 QStringList({"b", "9.12.26 г.", "9:00:01", "second"}));
+        QVERIFY(!m_alarm->isVisible());
+        QVERIFY(m_errors.isEmpty());
+        m_context->notifier = nullptr;
     }
 
     void exitDuringSound_opensNoWindow()
