@@ -105,6 +105,7 @@ private slots:
         const double audible = s.audibleSeconds(recording);
         QVERIFY2(qAbs(audible - expectedSeconds) <= 0.15,
                  qPrintable(QStringLiteral("audible for %1 s").arg(audible)));
+        QVERIFY(s.findWindows(kErrorBoxCaption, app->processId()).isEmpty());
         if (server) // the program did ask it
             QVERIFY2(!Session::notificationCalls(server).isEmpty(),
                      qPrintable(Session::outputOf(server)));
