@@ -30,7 +30,7 @@ xcb_connection_t *x11Connection()
 xcb_atom_t internAtom(xcb_connection_t *connection, const char *name)
 {
     const Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
-        connection, xcb_intern_atom(connection, 0, uint16_t(strlen(name)), name), nullptr));
+        connection, xcb_intern_atom(connection, 0, uint16_t(std::strlen(name)), name), nullptr));
     return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
@@ -85,11 +85,11 @@ bool activateOnX11(QWidget *window)
 void setUrgency(QWidget *window, bool urgent)
 {
     xcb_connection_t *connection = x11Connection();
-    if (!connection || !window->testAttribute(Qt::WA_WState_Created))
+    if (!connection || window->internalWinId() == 0)
         return;
     constexpr uint32_t kUrgencyHint = 1u << 8;
     constexpr uint32_t kHintFields = 9;
-    const xcb_window_t target = xcb_window_t(window->winId());
+    const xcb_window_t target = xcb_window_t(window->internalWinId());
     uint32_t hints[kHintFields] = {};
     const Reply<xcb_get_property_reply_t> reply(
         xcb_get_property_reply(connection,
