@@ -4,6 +4,7 @@
 #include "canberrasound.h"
 #include "deferrediconstyle.h"
 #include "exitsignals.h"
+#include "freedesktopnotifier.h"
 #include "guard.h"
 #include "icons.h"
 #include "instancelock.h"
@@ -54,6 +55,10 @@ int main(int argc, char *argv[])
     context.urlOpener = &urlOpener;
     TimerFdWallClockTimer wakeTimer;
     context.wakeTimer = &wakeTimer;
+    FreedesktopNotifier notifier(QStringLiteral("Vellaro"),
+                                 QStringLiteral("example.vellaro.Vellaro"),
+                                 QStringLiteral("example.vellaro.Vellaro"));
+    context.notifier = &notifier;
 
     // Logout, shutdown and termination signals take the same way out as the exit command.
     ExitSignals exitSignals;

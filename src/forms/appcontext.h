@@ -10,6 +10,7 @@
 namespace vellaro {
 
 class AutostartStore;
+class DesktopNotifier;
 class TrayArea;
 class UrlOpener;
 class WallClockTimer;
@@ -29,6 +30,7 @@ struct AppContext
     AutostartStore *autostart = nullptr; // start with the session
     UrlOpener *urlOpener = nullptr;      // the About window's web address
     WallClockTimer *wakeTimer = nullptr; // wakes the check when something can fall due
+    DesktopNotifier *notifier = nullptr; // a desktop notification with each alarm
 };
 
 } // namespace vellaro

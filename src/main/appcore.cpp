@@ -1,6 +1,7 @@
 #include "appcore.h"
 
 #include "aboutwindow.h"
+#include "alarmnotice.h"
 #include "alarmwindow.h"
 #include "appexit.h"
 #include "autostart.h"
@@ -365,12 +366,14 @@ void AppCore::showAlarms()
     while (!m_alarmQueue.isEmpty() && !applicationExiting()) {
         const DueReminder due = m_alarmQueue.takeFirst();
         AlarmWindow *window = alarmWindow();
-        window->showReminder(m_context.formats->dateText(m_context.clock->now().date()), due.name,
-                             due.timeText, due.notes);
+        const QString dateText = m_context.formats->dateText(m_context.clock->now().date());
+        window->showReminder(dateText, due.name, due.timeText, due.notes);
         if (m_context.sound)
             m_context.sound->playFileAndWait(QDir::currentPath() + QStringLiteral("/alarm.wav"));
         if (applicationExiting())
             break;
+        const AlarmNotice notice(m_context.notifier, window,
+                                 {due.name, dateText, due.timeText, due.notes});
         window->exec();
     }
 }

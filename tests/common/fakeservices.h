@@ -4,6 +4,7 @@
 // read, and the test plays what the desktop would do.
 
 #include "autostart.h"
+#include "desktopnotifier.h"
 #include "error.h"
 #include "sound.h"
 #include "trayarea.h"
@@ -60,6 +61,21 @@ public:
     bool exists = false;
     bool refuseWrite = false;
     QStringList log;
+};
+
+// The desktop's notifications: what is on the desktop now, and every post in order.
+class FakeNotifier final : public DesktopNotifier
+{
+public:
+    quint64 post(const AlarmNotification &notification) override
+    {
+        posted << notification;
+        shown << posted.size();
+        return posted.size();
+    }
+    void withdraw(quint64 notification) override { shown.removeOne(notification); }
+    QList<AlarmNotification> posted;
+    QList<quint64> shown;
 };
 
 class FakeUrlOpener final : public UrlOpener

@@ -733,6 +733,8 @@ private slots:
                 seed = base + i;
             }
             Timeline timeline(seed);
+            if (qEnvironmentVariableIsSet("VELLARO_TIMELINE_SHOWSEED"))
+                qInfo("seed %llu", seed);
             const QString fault = timeline.run();
             ++timelines;
             looks += timeline.looks;

@@ -50,6 +50,7 @@ const QString kWatcherPath = QStringLiteral("/StatusNotifierWatcher");
 const QString kItemInterface = QStringLiteral("org.kde.StatusNotifierItem");
 const QString kMenuInterface = QStringLiteral("com.canonical.dbusmenu");
 const QString kPropertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
+const QString kNotificationService = QStringLiteral("org.freedesktop.Notifications");
 
 const QString kAccessibleRoot = QStringLiteral("/org/a11y/atspi/accessible/root");
 const QString kAccessibleInterface = QStringLiteral("org.a11y.atspi.Accessible");
@@ -696,6 +697,26 @@ bool Session::focusWindow(XWindow window)
         kStartTimeoutMs);
 }
 
+XWindow Session::focusedWindow() const
+{
+    if (!m_x)
+        return 0;
+    Window focused = 0;
+    int revert = 0;
+    XGetInputFocus(m_x->display, &focused, &revert);
+    return focused > PointerRoot ? focused : 0;
+}
+
+bool Session::isUrgent(XWindow window) const
+{
+    if (!m_x)
+        return false;
+    XWMHints *hints = XGetWMHints(m_x->display, window);
+    const bool urgent = hints && (hints->flags & XUrgencyHint);
+    XFree(hints);
+    return urgent;
+}
+
 bool Session::pressKeys(const QStringList &keys)
 {
     return run(QStringLiteral("xdotool"),
@@ -996,6 +1017,52 @@ bool Session::startStatusNotifierWatcher()
         return fail(QStringLiteral("the StatusNotifierWatcher did not start:\n") +
                     outputOf(m_watcher));
     return true;
+}
+
+QProcess *Session::startNotificationServer(const QStringList &options)
+{
+    if (!startBus())
+        return nullptr;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_bus->address);
+    QProcess *server =
+        startLogged(QStringLiteral(VELLARO_NOTIFICATION_SERVER), options, env, false);
+    if (!server)
+        return nullptr;
+    const QString daemon = QStringLiteral("org.freedesktop.DBus");
+    const bool ready = waitUntil(
+        [&] {
+            const BusReply owned =
+                busCall(daemon, QStringLiteral("/org/freedesktop/DBus"), daemon,
+                        QStringLiteral("NameHasOwner"), {kNotificationService}, kDbusCallTimeoutMs);
+            return (owned.ok() && owned.values.value(0).toBool()) ||
+                   server->state() == QProcess::NotRunning;
+        },
+        kServerTimeoutMs);
+    if (!ready || server->state() == QProcess::NotRunning) {
+        fail(QStringLiteral("the notification server did not start:\n") + outputOf(server));
+        return nullptr;
+    }
+    return server;
+}
+
+QList<QJsonObject> Session::notificationCalls(QProcess *server)
+{
+    QList<QJsonObject> calls;
+    for (const QString &line : outputOf(server).split(u'\n', Qt::SkipEmptyParts)) {
+        const QJsonObject call = QJsonDocument::fromJson(line.toUtf8()).object();
+        if (call.contains(QStringLiteral("call")))
+            calls.append(call);
+    }
+    return calls;
+}
+
+bool Session::invokeNotification(uint id, const QString &activationToken)
+{
+    return busCall(kNotificationService, QStringLiteral("/org/freedesktop/Notifications"),
+                   kNotificationService, QStringLiteral("InvokeDefault"), {id, activationToken},
+                   kDbusCallTimeoutMs)
+        .ok();
 }
 
 QStringList Session::registeredTrayItems() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QList>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -179,6 +180,10 @@ public:
 
     // Gives the window the keyboard focus and waits until the server confirms it.
     bool focusWindow(XWindow window);
+    // The window that has the keyboard focus; 0 when none has.
+    XWindow focusedWindow() const;
+    // Whether the window's WM_HINTS carry the urgency flag.
+    bool isUrgent(XWindow window) const;
     // Presses keys as a user would, on whatever window has the focus ("F2", "ctrl+a", ...).
     bool pressKeys(const QStringList &keys);
     bool typeText(const QString &text);
@@ -228,6 +233,17 @@ public:
     // Sends the "clicked" event for a menu entry, as a host does when the user picks it: without
     // waiting for the answer. False when the item exports no menu.
     bool clickTrayMenuEntry(const TrayItem &item, int id);
+
+    // A private session bus for later program starts, with nothing on it.
+    bool startSessionBus() { return startBus(); }
+    // The tests' own desktop notification server on the session bus; options as in
+    // notificationserver.cpp (--plain, --mute, --refuse). nullptr on failure; error() says why.
+    QProcess *startNotificationServer(const QStringList &options = {});
+    // The calls the server took so far, in order: {"call": "Notify", "summary": ...}, ...
+    static QList<QJsonObject> notificationCalls(QProcess *server);
+    // The user picks the notification: the server sends its activation token, then the default
+    // action.
+    bool invokeNotification(uint id, const QString &activationToken);
 
     // Runs later program starts, and the helpers of startUserHelper() and startWayland(), as this
     // unprivileged account (created when missing): a root session has no user's limits, and

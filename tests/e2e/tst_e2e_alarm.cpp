@@ -1,6 +1,6 @@
 // A reminder falls due in the real program: the sound (alarm.wav, or the desktop's alarm sound when
-// there is none) reaches the audio server to its end, then the alarm window opens; without any
-// audio server the window still opens.
+// there is none) reaches the audio server to its end, then the alarm window opens, whatever the
+// desktop's notification server does; without any audio server the window still opens.
 #include "duelist.h"
 #include "e2eharness.h"
 
@@ -42,18 +42,36 @@ private slots:
     {
         QTest::addColumn<QString>("bits"); // of alarm.wav; empty: there is none
         QTest::addColumn<double>("expectedSeconds");
-        QTest::newRow("16-bit PCM") << QStringLiteral("16") << kSoundSeconds;
-        QTest::newRow("32-bit PCM") << QStringLiteral("32") << kSoundSeconds; // not for libcanberra
+        // No session bus; a bus without a notification server; or a server that does not help.
+        QTest::addColumn<QStringList>("notificationServer");
+        const QStringList noBus{QStringLiteral("no bus")};
+        QTest::newRow("16-bit PCM") << QStringLiteral("16") << kSoundSeconds << noBus;
+        QTest::newRow("32-bit PCM")
+            << QStringLiteral("32") << kSoundSeconds << noBus; // not for libcanberra
         // The sound theme's alarm, from its first sound to its last.
-        QTest::newRow("no alarm.wav: the theme's alarm") << QString() << 5.51;
+        QTest::newRow("no alarm.wav: the theme's alarm") << QString() << 5.51 << noBus;
+        QTest::newRow("no notification server")
+            << QStringLiteral("16") << kSoundSeconds << QStringList();
+        QTest::newRow("notification server never answers")
+            << QStringLiteral("16") << kSoundSeconds << QStringList{QStringLiteral("--mute")};
+        QTest::newRow("notification server refuses")
+            << QStringLiteral("16") << kSoundSeconds << QStringList{QStringLiteral("--refuse")};
     }
 
     void dueEntry_playsWholeSoundThenOpensWindow()
     {
         QFETCH(QString, bits);
         QFETCH(double, expectedSeconds);
+        QFETCH(QStringList, notificationServer);
         Session s(QStringLiteral(VELLARO_BINARY));
         QVERIFY2(s.start(), qPrintable(s.error()));
+        QProcess *server = nullptr;
+        if (notificationServer.isEmpty()) {
+            QVERIFY2(s.startSessionBus(), qPrintable(s.error()));
+        } else if (notificationServer.first().startsWith(u'-')) {
+            server = s.startNotificationServer(notificationServer);
+            QVERIFY2(server, qPrintable(s.error()));
+        }
         const QString wav = s.filePath(QStringLiteral("alarm.wav"));
         QVERIFY(
             bits.isEmpty() ||
@@ -87,6 +105,10 @@ private slots:
         const double audible = s.audibleSeconds(recording);
         QVERIFY2(qAbs(audible - expectedSeconds) <= 0.15,
                  qPrintable(QStringLiteral("audible for %1 s").arg(audible)));
+        QVERIFY(s.findWindows(kErrorBoxCaption, app->processId()).isEmpty());
+        if (server) // the program did ask it
+            QVERIFY2(!Session::notificationCalls(server).isEmpty(),
+                     qPrintable(Session::outputOf(server)));
 
         QVERIFY(Session::sendSignal(app, SIGTERM));
         QVERIFY(Session::waitForExit(app, 5000));

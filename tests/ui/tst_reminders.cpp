@@ -277,6 +277,35 @@ private slots:
         m_context->wakeTimer = nullptr;
     }
 
+    // Each alarm is on the desktop while its window is open, with the texts the window shows.
+    void notifications_oneAtATimeWhileTheWindowIsOpen()
+    {
+        FakeNotifier notifier;
+        m_context->notifier = &notifier;
+        start("a\r\n\t9.12.26 г.\r\n\t9:00:01\r\n\tfirst\r\n"
+              "b\r\n\t9.12.26 г.\r\n\t9:00:01\r\n\tsecond\r\n");
+        m_core->checkDueReminders();
+        m_clock.current = m_clock.current.addSecs(1);
+        QList<QList<quint64>> shownWhileOpen;
+        std::function<void()> closeNext = [&] {
+            shownWhileOpen << notifier.shown;
+            child<QPushButton>(m_alarm, "closeButton")->click();
+            if (shownWhileOpen.size() < 2)
+                QTimer::singleShot(0, m_alarm, [&] { whenShown(m_alarm, closeNext); });
+        };
+        whenShown(m_alarm, closeNext);
+        m_core->checkDueReminders();
+        QCOMPARE(shownWhileOpen, QList<QList<quint64>>({{1}, {2}}));
+        QVERIFY(notifier.shown.isEmpty());
+        QCOMPARE(notifier.posted.size(), 2);
+        const AlarmNotification &second = notifier.posted[1];
+        QCOMPARE(QStringList({second.name, second.dateText, second.timeText, second.notes}),
+                 QStringList({"b", "9.12.26 г.", "9:00:01", "second"}));
+        QVERIFY(!m_alarm->isVisible());
+        QVERIFY(m_errors.isEmpty());
+        m_context->notifier = nullptr;
+    }
+
     void exitDuringSound_opensNoWindow()
     {
         // Exiting sets a flag for the rest of this process, so this test runs last.

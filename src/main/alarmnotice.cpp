@@ -1,0 +1,61 @@
+#include "alarmnotice.h"
+
+#include "guard.h"
+#include "windowactivation.h"
+
+#include <QEvent>
+#include <QTimer>
+#include <QWidget>
+
+namespace vellaro {
+
+AlarmNotice::AlarmNotice(DesktopNotifier *notifier, QWidget *window,
+                         const AlarmNotification &notification)
+    : m_notifier(notifier), m_window(window)
+{
+    if (m_notifier) {
+        m_notification = m_notifier->post(notification);
+        connect(m_notifier, &DesktopNotifier::activated, this,
+                [this](quint64 picked, const QString &token) {
+                    guarded([&] {
+                        if (m_window && picked == m_notification && m_notification != 0)
+                            bringWindowForward(m_window, token);
+                    });
+                });
+    }
+    // The timer belongs to the notice, so a window closed sooner asks for nothing.
+    QTimer::singleShot(kFocusGraceMs, this, [this] {
+        guarded([this] {
+            if (!m_window || !askForAttentionUnlessActive(m_window))
+                return;
+            m_askingForAttention = true;
+            m_window->installEventFilter(this);
+        });
+    });
+}
+
+AlarmNotice::~AlarmNotice()
+{
+    // The window stays for the next alarm: it must not come back asking for attention.
+    stopAskingForAttention();
+    if (m_notifier && m_notification != 0)
+        m_notifier->withdraw(m_notification);
+}
+
+bool AlarmNotice::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_window && event->type() == QEvent::WindowActivate)
+        guarded([this] { stopAskingForAttention(); });
+    return false;
+}
+
+void AlarmNotice::stopAskingForAttention()
+{
+    if (!m_askingForAttention || !m_window)
+        return;
+    m_askingForAttention = false;
+    m_window->removeEventFilter(this);
+    vellaro::stopAskingForAttention(m_window);
+}
+
+} // namespace vellaro

@@ -1,0 +1,182 @@
+// Alarms as desktop notifications, with the tests' own notification server on a private session
+// bus: each alarm is posted while its window is open and withdrawn when it closes, picking the
+// notification brings the window forward, and the texts arrive as the user typed them.
+#include "duelist.h"
+#include "e2eharness.h"
+
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <csignal>
+
+using namespace vellaro;
+using namespace vellaro::e2e;
+
+namespace {
+
+QList<QJsonObject> callsNamed(QProcess *server, const QStringList &names)
+{
+    QList<QJsonObject> out;
+    for (const QJsonObject &call : Session::notificationCalls(server)) {
+        if (names.contains(call.value(QStringLiteral("call")).toString()))
+            out.append(call);
+    }
+    return out;
+}
+
+// What Notify and CloseNotification calls arrived, in order: "Notify <summary>" and "Close <id>".
+QStringList postsAndCloses(QProcess *server)
+{
+    QStringList out;
+    for (const QJsonObject &call :
+         callsNamed(server, {QStringLiteral("Notify"), QStringLiteral("CloseNotification")})) {
+        out << (call.value(QStringLiteral("call")).toString() == QLatin1String("Notify")
+                    ? QStringLiteral("Notify ") + call.value(QStringLiteral("summary")).toString()
+                    : QStringLiteral("Close %1").arg(call.value(QStringLiteral("id")).toInt()));
+    }
+    return out;
+}
+
+bool waitForCalls(QProcess *server, const QStringList &expected)
+{
+    return waitUntil([&] { return postsAndCloses(server) == expected; }, 5000);
+}
+
+} // namespace
+
+class TestNotificationsEndToEnd : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        for (const char *tool : {"Xvfb", "dbus-daemon", "xmessage"})
+            QVERIFY2(!QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty(), tool);
+    }
+
+    void twoDueInOneSecond_eachPostedWhileItsWindowIsOpen_data()
+    {
+        QTest::addColumn<QStringList>("serverOptions");
+        QTest::newRow("server reads markup") << QStringList();
+        QTest::newRow("server reads plain text") << QStringList{QStringLiteral("--plain")};
+    }
+
+    void twoDueInOneSecond_eachPostedWhileItsWindowIsOpen()
+    {
+        QFETCH(QStringList, serverOptions);
+        Session s(QStringLiteral(VELLARO_BINARY));
+        QVERIFY2(s.start(), qPrintable(s.error()));
+        QProcess *server = s.startNotificationServer(serverOptions);
+        QVERIFY2(server, qPrintable(s.error()));
+        // Silent: the alarm goes straight to its window.
+        s.appEnvironment().insert(QStringLiteral("PULSE_SERVER"),
+                                  QStringLiteral("unix:") + s.filePath(QStringLiteral("none")));
+        s.appEnvironment().insert(QStringLiteral("LANG"), QStringLiteral("bg_BG.UTF-8"));
+        const QString notes = QStringLiteral("<b>Тя & той</b> \"навън\" &amp;");
+        const QDateTime due = QDateTime::currentDateTime().addSecs(3);
+        QVERIFY(writeFile(s.filePath(QStringLiteral("List.ul1")),
+                          listOf({{QStringLiteral("Алфа"), due, notes},
+                                  {QStringLiteral("Бета"), due, QStringLiteral("още")}})));
+        // The user keeps working in another program while the alarm opens: the alarm window
+        // cannot take the focus and asks for attention.
+        QProcess *other = s.startHelper(QStringLiteral("xmessage"),
+                                        {QStringLiteral("-title"), QStringLiteral("elsewhere"),
+                                         QStringLiteral("another program")});
+        QVERIFY(other);
+        const XWindow elsewhere = s.waitForWindow(QStringLiteral("elsewhere"), 0, 5000);
+        QVERIFY(elsewhere);
+        const auto keepFocusElsewhere = [&](const std::function<bool()> &until, int timeoutMs) {
+            return waitUntil([&] { return s.focusWindow(elsewhere) && until(); }, timeoutMs);
+        };
+        QProcess *app = s.startApp();
+        QVERIFY2(app, qPrintable(s.error()));
+        XWindow alarm = 0;
+        QVERIFY2(
+            keepFocusElsewhere(
+                [&] { return (alarm = s.findWindows(kAlarmWindowTitle).value(0)) != 0; }, 8000),
+            qPrintable(describe(app)));
+        QElapsedTimer sinceOpen;
+        sinceOpen.start();
+        QVERIFY2(keepFocusElsewhere([&] { return s.isUrgent(alarm); }, 3000),
+                 "the alarm window without the focus did not ask for attention");
+        QVERIFY(sinceOpen.elapsed() >= 800); // the window had its moment to take the focus
+        QVERIFY2(waitForCalls(server, {QStringLiteral("Notify Алфа")}),
+                 qPrintable(Session::outputOf(server)));
+        const QJsonObject posted = callsNamed(server, {QStringLiteral("Notify")}).first();
+        const LocaleFormats bg = LocaleFormats::fromLocale(QLocale(QStringLiteral("bg_BG")));
+        QCOMPARE(posted.value(QStringLiteral("text")).toString(),
+                 QStringLiteral("Дата: %1   Час: %2\n%3")
+                     .arg(bg.dateText(due.date()), bg.timeText(due.time()), notes));
+        QCOMPARE(posted.value(QStringLiteral("app")).toString(), QStringLiteral("Vellaro"));
+        QCOMPARE(posted.value(QStringLiteral("icon")).toString(),
+                 QStringLiteral("example.vellaro.Vellaro"));
+        QCOMPARE(posted.value(QStringLiteral("timeout")).toInt(-1), 0);
+        QCOMPARE(posted.value(QStringLiteral("actions")).toArray().first().toString(),
+                 QStringLiteral("default"));
+        const QJsonObject hints = posted.value(QStringLiteral("hints")).toObject();
+        QCOMPARE(hints.value(QStringLiteral("urgency")).toString(), QStringLiteral("byte 2"));
+        QCOMPARE(hints.value(QStringLiteral("desktop-entry")).toString(),
+                 QStringLiteral("string example.vellaro.Vellaro"));
+        QCOMPARE(hints.value(QStringLiteral("suppress-sound")).toString(),
+                 QStringLiteral("boolean true"));
+
+        // Picking the notification brings the alarm window forward, and it stops asking.
+        QVERIFY(s.invokeNotification(posted.value(QStringLiteral("id")).toInt(),
+                                     QStringLiteral("token-1")));
+        QVERIFY2(waitUntil([&] { return s.focusedWindow() == alarm; }, 5000),
+                 "picking the notification did not bring the alarm window forward");
+        QVERIFY(waitUntil([&] { return !s.isUrgent(alarm); }, 3000));
+
+        // Closing the window withdraws its notification; the second alarm, due in the same
+        // second, is posted only when its own window opens.
+        QVERIFY(s.closeWindowPolitely(alarm));
+        const int firstId = posted.value(QStringLiteral("id")).toInt();
+        QVERIFY2(waitForCalls(server, {QStringLiteral("Notify Алфа"),
+                                       QStringLiteral("Close %1").arg(firstId),
+                                       QStringLiteral("Notify Бета")}),
+                 qPrintable(Session::outputOf(server)));
+        QVERIFY(s.waitForWindowOf(app, kAlarmWindowTitle, 5000));
+
+        // The session ends while the second window is open: that closes it too.
+        QVERIFY(Session::sendSignal(app, SIGTERM));
+        QVERIFY(Session::waitForExit(app, 5000));
+        QCOMPARE(app->exitCode(), 0);
+        QVERIFY2(waitForCalls(server, {QStringLiteral("Notify Алфа"),
+                                       QStringLiteral("Close %1").arg(firstId),
+                                       QStringLiteral("Notify Бета"),
+                                       QStringLiteral("Close %1").arg(firstId + 1)}),
+                 qPrintable(Session::outputOf(server)));
+    }
+
+    // The window is closed before the server said which notification it shows: its late answer
+    // is followed by the withdrawal, so no alarm is left on the desktop.
+    void slowServer_windowClosedBeforeItAnswers_stillWithdrawn()
+    {
+        Session s(QStringLiteral(VELLARO_BINARY));
+        QVERIFY2(s.start(), qPrintable(s.error()));
+        QProcess *server = s.startNotificationServer({QStringLiteral("--late")});
+        QVERIFY2(server, qPrintable(s.error()));
+        s.appEnvironment().insert(QStringLiteral("PULSE_SERVER"),
+                                  QStringLiteral("unix:") + s.filePath(QStringLiteral("none")));
+        s.appEnvironment().insert(QStringLiteral("LANG"), QStringLiteral("bg_BG.UTF-8"));
+        QVERIFY(writeFile(s.filePath(QStringLiteral("List.ul1")), listDueIn(2)));
+        QProcess *app = s.startApp();
+        QVERIFY2(app, qPrintable(s.error()));
+        const XWindow alarm = s.waitForWindowOf(app, kAlarmWindowTitle, 6000);
+        QVERIFY2(alarm, qPrintable(describe(app)));
+        QVERIFY(waitForCalls(server, {QStringLiteral("Notify Среща")}));
+        QVERIFY(s.closeWindowPolitely(alarm));
+        QVERIFY(s.waitForWindowGone(alarm, 2000));
+        QVERIFY2(waitForCalls(server, {QStringLiteral("Notify Среща"), QStringLiteral("Close 1")}),
+                 qPrintable(Session::outputOf(server)));
+        QVERIFY(Session::sendSignal(app, SIGTERM));
+        QVERIFY(Session::waitForExit(app, 5000));
+        QCOMPARE(app->exitCode(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestNotificationsEndToEnd)
+#include "tst_e2e_notify.moc"
