@@ -1,6 +1,7 @@
 #include "error.h"
 #include "filesizelimit.h"
 #include "listfile.h"
+#include "profile.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,7 +11,46 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 using namespace vellaro;
+
+namespace {
+
+// What each flush of a regular file in this process saw: the file's name at that moment and
+// its size. A save shows here whether it flushed its temporary file, whole, before the rename.
+struct Flush
+{
+    QString path;
+    qint64 size;
+};
+QList<Flush> g_flushes;
+
+int recordFlush(int fd, long call)
+{
+    struct stat st
+    {};
+    char name[4096];
+    const ssize_t length = ::readlink(
+        QByteArray("/proc/self/fd/" + QByteArray::number(fd)).constData(), name, sizeof name);
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && length > 0)
+        g_flushes.append({QString::fromLocal8Bit(name, length), qint64(st.st_size)});
+    return int(::syscall(call, fd));
+}
+
+} // namespace
+
+// Taking the place of the C library's, for every caller in this program.
+extern "C" int fsync(int fd)
+{
+    return recordFlush(fd, SYS_fsync);
+}
+extern "C" int fdatasync(int fd)
+{
+    return recordFlush(fd, SYS_fdatasync);
+}
 
 Q_DECLARE_METATYPE(vellaro::ReminderEntries)
 
@@ -463,6 +503,52 @@ private slots:
         listfile::save(path, big);
         QCOMPARE(readAll(path), listfile::serialize(big));
         QCOMPARE(listfile::load(path), big);
+    }
+
+    void save_keepsPermissions_flushesTheTemporaryFileBeforeTheRename_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("mask");
+        QTest::newRow("private list") << "List.ul1" << 0600 << 022;
+        QTest::newRow("list shared wider than the umask") << "List.ul1" << 0664 << 077;
+        QTest::newRow("private settings") << "Vellaro.ini" << 0600 << 022;
+    }
+
+    void save_keepsPermissions_flushesTheTemporaryFileBeforeTheRename()
+    {
+        QFETCH(QString, file);
+        QFETCH(int, mode);
+        QFETCH(int, mask);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(file);
+        writeAll(path, "old\r\n");
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), mode_t(mode)) == 0);
+
+        g_flushes.clear();
+        const mode_t savedMask = ::umask(mode_t(mask));
+        if (file == "List.ul1")
+            listfile::save(path, ReminderEntries{entry("Име", {"1.1.27 г.", "9:00:00", "n"})});
+        else
+            ProfileFile(path).writeInteger("Раздел", "Key", 42);
+        ::umask(savedMask);
+
+        struct stat st
+        {};
+        QVERIFY(::stat(QFile::encodeName(path).constData(), &st) == 0);
+        QCOMPARE(int(st.st_mode & 07777), mode);
+        QVERIFY(readAll(path) != "old\r\n");
+        // Flushed while it still had its temporary name beside the file, holding all of it: a
+        // power cut after the rename finds the whole new file.
+        const QString folder = QFileInfo(dir.path()).canonicalFilePath();
+        const bool flushedWhole =
+            std::any_of(g_flushes.begin(), g_flushes.end(), [&](const Flush &f) {
+                const QFileInfo flushed(f.path);
+                return flushed.absolutePath() == folder && flushed.fileName() != file &&
+                       flushed.fileName().startsWith('.' + file) &&
+                       f.size == QFileInfo(path).size();
+            });
+        QVERIFY(flushedWhole);
     }
 
     void save_targetIsDirectory_reportsCannotCreate()

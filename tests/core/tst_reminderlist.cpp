@@ -29,6 +29,15 @@ ReminderEntries sample()
             {"C", {"1.1.27 г.", "8:00:00", "z"}}};
 }
 
+// The rows in the order a full stable sort by the column gives.
+ReminderEntries stableSorted(ReminderEntries list, int column)
+{
+    std::stable_sort(list.begin(), list.end(), [column](const auto &a, const auto &b) {
+        return compareEntries(a, b, column) < 0;
+    });
+    return list;
+}
+
 // The first date and time whose rows, as the index gives them, differ from those a walk
 // through the list finds; empty when the index agrees on every pair.
 QString indexDisagreesWithAWalk(const ReminderListModel &m, const QStringList &dates,
@@ -106,12 +115,7 @@ private slots:
                 row.details.append(next() % 2 ? "x" : "y");
             rows.append(row);
         }
-        auto expected = [](ReminderEntries list, int column) {
-            std::stable_sort(list.begin(), list.end(), [column](const auto &a, const auto &b) {
-                return compareEntries(a, b, column) < 0;
-            });
-            return list;
-        };
+        const auto expected = stableSorted;
 
         ReminderListModel m;
         m.setEntries(rows);
@@ -239,6 +243,22 @@ private slots:
         QCOMPARE(column(m, 2),
                  QStringList({"7:00:00", "8:00:00", "8:30:00", "9:00:00", "9:30:00"}));
         QCOMPARE(indexDisagreesWithAWalk(m, column(m, 1), column(m, 2)), QString());
+
+        // A row that ties with others in the sort column goes after them, where a full stable
+        // sort of the list with the row appended puts it (a fourth detail tells it apart).
+        for (int c = 0; c < ReminderListModel::kColumnCount; ++c) {
+            ReminderListModel tied;
+            tied.setSortColumn(c);
+            tied.setEntries(sample() + sample());
+            for (int r = 0; r < tied.rowCount(); r += 2) {
+                ReminderEntry added = tied.entry(r);
+                added.details.append(QString::number(r));
+                const ReminderEntries expected =
+                    stableSorted(tied.entries() + ReminderEntries{added}, c);
+                QCOMPARE(tied.addEntry(added), expected.indexOf(added));
+                QVERIFY2(tied.entries() == expected, qPrintable(QString::number(c)));
+            }
+        }
     }
 
     void rename_resortsAndPersistentIndexFollowsRow()
