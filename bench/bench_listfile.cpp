@@ -80,10 +80,10 @@ int loadOnce(const QString &path)
     const long faultsBefore = pageFaults();
     const auto start = std::chrono::steady_clock::now();
     auto model = std::make_unique<ReminderListModel>();
-    ReminderRows rows = listfile::load(path);
+    ReminderEntries rows = listfile::load(path);
     const auto loaded = std::chrono::steady_clock::now();
     const long faultsLoaded = pageFaults();
-    model->setRows(std::move(rows));
+    model->setEntries(std::move(rows));
     benchmark::DoNotOptimize(model->rowCount());
     const auto end = std::chrono::steady_clock::now();
     const double seconds = std::chrono::duration<double>(end - start).count();
@@ -135,7 +135,7 @@ void BM_LoadSortedWarmHeap(benchmark::State &state)
     ::mallopt(M_TRIM_THRESHOLD, 1 << 30);
     long faults = 0;
     auto model = std::make_unique<ReminderListModel>();
-    model->setRows(listfile::load(path));
+    model->setEntries(listfile::load(path));
     for (auto _ : state) {
         state.PauseTiming();
         model.reset();
@@ -145,7 +145,7 @@ void BM_LoadSortedWarmHeap(benchmark::State &state)
         state.ResumeTiming();
         const long faultsBefore = pageFaults();
         model = std::make_unique<ReminderListModel>();
-        model->setRows(listfile::load(path));
+        model->setEntries(listfile::load(path));
         faults += pageFaults() - faultsBefore;
     }
     state.counters["page_faults"] = double(faults) / double(state.iterations());
@@ -161,7 +161,7 @@ void BM_Parse(benchmark::State &state)
     }
     const QByteArray bytes = file.readAll();
     for (auto _ : state) {
-        auto rows = std::make_unique<ReminderRows>(listfile::parse(bytes));
+        auto rows = std::make_unique<ReminderEntries>(listfile::parse(bytes));
         state.PauseTiming();
         rows.reset();
         ::malloc_trim(0);
@@ -176,7 +176,7 @@ void BM_Save(benchmark::State &state)
     const int count = static_cast<int>(state.range(0));
     const QString path = benchFolder() + QStringLiteral("/Saved-%1.ul1").arg(count);
     ReminderListModel model;
-    model.setRows(listfile::load(listFileOf(count, static_cast<int>(state.range(1)))));
+    model.setEntries(listfile::load(listFileOf(count, static_cast<int>(state.range(1)))));
     for (auto _ : state)
         listfile::save(path, model.rows());
     state.SetItemsProcessed(state.iterations() * count);
@@ -187,7 +187,7 @@ void BM_Save(benchmark::State &state)
 void BM_Serialize(benchmark::State &state)
 {
     ReminderListModel model;
-    model.setRows(listfile::load(
+    model.setEntries(listfile::load(
         listFileOf(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)))));
     for (auto _ : state)
         benchmark::DoNotOptimize(listfile::serialize(model.rows()));
@@ -244,7 +244,7 @@ void BM_PlainWriteFsync(benchmark::State &state)
 void BM_HeaderClickResort(benchmark::State &state)
 {
     ReminderListModel model;
-    model.setRows(listfile::load(listFileOf(static_cast<int>(state.range(0)), 0)));
+    model.setEntries(listfile::load(listFileOf(static_cast<int>(state.range(0)), 0)));
     const QPersistentModelIndex selected = model.index(model.rowCount() / 2, 0);
     int column = 0;
     for (auto _ : state) {
@@ -284,7 +284,7 @@ void BM_FaultInListMemory(benchmark::State &state)
     size_t bytes = 0;
     {
         ReminderListModel model;
-        model.setRows(listfile::load(path));
+        model.setEntries(listfile::load(path));
         bytes = heapInUse() - before;
     }
     ::malloc_trim(0);
@@ -320,7 +320,7 @@ void BM_MemoryHeld(benchmark::State &state)
         const size_t residentBefore = residentBytes();
         state.ResumeTiming();
         auto model = std::make_unique<ReminderListModel>();
-        model->setRows(listfile::load(path));
+        model->setEntries(listfile::load(path));
         state.PauseTiming();
         heap = double(heapInUse() - heapBefore);
         resident = double(residentBytes() - residentBefore);
