@@ -75,19 +75,26 @@ bool ReminderListModel::inOrder() const
     });
 }
 
-void ReminderListModel::resort()
+// The rows' positions in the column's stable order. Each row's text is sorted beside its
+// position, so a comparison reads the two texts and not the rows first.
+std::vector<int> ReminderListModel::sortedOrder() const
 {
-    // A list read in the order it is shown in (saved so) needs no sort.
-    if (inOrder())
-        return;
-    const int column = m_sortColumn;
-    std::vector<int> order(size_t(m_rows.size()));
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [this, column](int a, int b) {
-        return compareEntries(m_rows.at(a), m_rows.at(b), column) < 0;
-    });
+    std::vector<std::pair<QStringView, int>> keys;
+    keys.reserve(size_t(m_rows.size()));
+    for (int row = 0; row < m_rows.size(); ++row)
+        keys.emplace_back(sortText(m_rows.at(row), m_sortColumn), row);
+    std::stable_sort(keys.begin(), keys.end(),
+                     [](const auto &a, const auto &b) { return a.first.compare(b.first) < 0; });
+    std::vector<int> order;
+    order.reserve(keys.size());
+    for (const auto &key : keys)
+        order.push_back(key.second);
+    return order;
+}
 
-    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+// Row i takes the row that stood at order[i]; returns where each row went.
+std::vector<int> ReminderListModel::reorder(const std::vector<int> &order)
+{
     ReminderEntries sorted;
     sorted.reserve(m_rows.size());
     std::vector<int> newRowOf(order.size());
@@ -97,6 +104,17 @@ void ReminderListModel::resort()
     }
     m_rows = std::move(sorted);
     m_rowsByTextsValid = false;
+    return newRowOf;
+}
+
+void ReminderListModel::resort()
+{
+    // A list read in the order it is shown in (saved so) needs no sort.
+    if (inOrder())
+        return;
+    const std::vector<int> order = sortedOrder();
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const std::vector<int> newRowOf = reorder(order);
 
     const QModelIndexList from = persistentIndexList();
     QModelIndexList to;
@@ -107,15 +125,31 @@ void ReminderListModel::resort()
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
+void ReminderListModel::indexRow(int row) const
+{
+    const QStringList &details = m_rows.at(row).details;
+    if (details.size() < 2)
+        return;
+    QList<int> &rows = m_rowsByTexts[{details.at(0), details.at(1)}];
+    rows.insert(std::lower_bound(rows.cbegin(), rows.cend(), row), row);
+}
+
+void ReminderListModel::unindexRow(int row)
+{
+    const QStringList &details = m_rows.at(row).details;
+    if (details.size() < 2)
+        return;
+    const auto it = m_rowsByTexts.find({details.at(0), details.at(1)});
+    if (it != m_rowsByTexts.end() && it->removeOne(row) && it->isEmpty())
+        m_rowsByTexts.erase(it);
+}
+
 const QList<int> *ReminderListModel::rowsOf(const QString &dateText, const QString &timeText) const
 {
     if (!m_rowsByTextsValid) {
         m_rowsByTexts.clear();
-        for (int row = 0; row < m_rows.size(); ++row) {
-            const QStringList &details = m_rows.at(row).details;
-            if (details.size() >= 2)
-                m_rowsByTexts[{details.at(0), details.at(1)}].append(row);
-        }
+        for (int row = 0; row < m_rows.size(); ++row)
+            indexRow(row);
         m_rowsByTextsValid = true;
     }
     const auto it = m_rowsByTexts.constFind({dateText, timeText});
@@ -139,12 +173,8 @@ void ReminderListModel::setEntries(ReminderEntries entries)
     beginResetModel();
     m_rows = std::move(entries);
     m_rowsByTextsValid = false;
-    if (!inOrder()) {
-        const int column = m_sortColumn;
-        std::stable_sort(m_rows.begin(), m_rows.end(), [column](const auto &a, const auto &b) {
-            return compareEntries(a, b, column) < 0;
-        });
-    }
+    if (!inOrder())
+        reorder(sortedOrder());
     endResetModel();
 }
 
@@ -193,11 +223,17 @@ void ReminderListModel::setDetail(int row, int detail, const QString &text)
 {
     if (row < 0 || row >= m_rows.size() || detail < 0)
         return;
+    // An edit moves no row, so the index follows it instead of being built again: the check
+    // right after an edit of a long list stays as cheap as any other.
+    const bool reindex = m_rowsByTextsValid && detail < 2;
+    if (reindex)
+        unindexRow(row);
     QStringList &details = m_rows[row].details;
     while (details.size() <= detail)
         details.append(QString());
     details[detail] = sanitizedDetail(text);
-    m_rowsByTextsValid = false;
+    if (reindex)
+        indexRow(row);
     const int column = std::min(detail + 1, kColumnCount - 1);
     emit dataChanged(index(row, column), index(row, column));
 }

@@ -6,6 +6,7 @@
 #include <QHash>
 
 #include <utility>
+#include <vector>
 
 namespace vellaro {
 
@@ -61,6 +62,10 @@ public:
 
 private:
     bool inOrder() const;
+    std::vector<int> sortedOrder() const;
+    std::vector<int> reorder(const std::vector<int> &order);
+    void indexRow(int row) const;
+    void unindexRow(int row);
     const QList<int> *rowsOf(const QString &dateText, const QString &timeText) const;
 
     ReminderEntries m_rows;
