@@ -144,10 +144,23 @@ void ReminderListModel::unindexRow(int row)
         m_rowsByTexts.erase(it);
 }
 
+// Rows were inserted or removed before `from`: the rows from there on moved by `by`. Cheaper
+// than building the index again (no texts hashed, nothing allocated).
+void ReminderListModel::shiftIndexedRows(int from, int by)
+{
+    for (QList<int> &rows : m_rowsByTexts) {
+        for (int &row : rows) {
+            if (row >= from)
+                row += by;
+        }
+    }
+}
+
 const QList<int> *ReminderListModel::rowsOf(const QString &dateText, const QString &timeText) const
 {
     if (!m_rowsByTextsValid) {
         m_rowsByTexts.clear();
+        m_rowsByTexts.reserve(m_rows.size());
         for (int row = 0; row < m_rows.size(); ++row)
             indexRow(row);
         m_rowsByTextsValid = true;
@@ -196,7 +209,10 @@ int ReminderListModel::addEntry(ReminderEntry entry)
     }
     beginInsertRows({}, row, row);
     m_rows.insert(row, std::move(entry));
-    m_rowsByTextsValid = false;
+    if (m_rowsByTextsValid) {
+        shiftIndexedRows(row, 1);
+        indexRow(row);
+    }
     endInsertRows();
     if (sorted)
         return row;
@@ -243,8 +259,11 @@ void ReminderListModel::removeEntry(int row)
     if (row < 0 || row >= m_rows.size())
         return;
     beginRemoveRows({}, row, row);
+    if (m_rowsByTextsValid) {
+        unindexRow(row);
+        shiftIndexedRows(row + 1, -1);
+    }
     m_rows.removeAt(row);
-    m_rowsByTextsValid = false;
     endRemoveRows();
 }
 

@@ -66,13 +66,15 @@ private:
     std::vector<int> reorder(const std::vector<int> &order);
     void indexRow(int row) const;
     void unindexRow(int row);
+    void shiftIndexedRows(int from, int by);
     const QList<int> *rowsOf(const QString &dateText, const QString &timeText) const;
 
     ReminderEntries m_rows;
     int m_sortColumn = 0;
     QVariant m_decoration;
-    // (date text, time text) → the rows that carry them, in display order. Any change of the
-    // rows drops it; it is built again, in one pass, when next asked.
+    // (date text, time text) → the rows that carry them, in display order. Adds, deletes and
+    // edits keep it up to date; a sort or a new list drops it, and it is built again, in one
+    // pass, when next asked.
     mutable QHash<std::pair<QString, QString>, QList<int>> m_rowsByTexts;
     mutable bool m_rowsByTextsValid = false;
 };
