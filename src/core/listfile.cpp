@@ -126,8 +126,10 @@ ReminderEntries parse(const QByteArray &bytes, const char *legacyCodec)
     if (text.startsWith(kUtf8Bom))
         text = text.sliced(kUtf8Bom.size());
 
-    // Stateless: each text is decoded on its own, and one that begins with U+FEFF keeps it.
-    constexpr auto kFlags = QStringDecoder::Flag::Stateless;
+    // Each text is decoded on its own, and one that begins with U+FEFF keeps it (the file's own
+    // byte order mark is gone already).
+    constexpr auto kFlags =
+        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom;
     ReminderEntries rows;
     QStringDecoder utf8(QStringDecoder::Utf8, kFlags);
     if (parseLines(text, utf8, rows))

@@ -141,7 +141,8 @@ private slots:
             << QByteArray("a\r\n\xEF\xBB\xBF"
                           "b\r\n\t\xEF\xBB\xBF"
                           "d\r\n")
-            << ReminderEntries{entry("a"), entry("\uFEFFb", {"\uFEFFd"})};
+            << ReminderEntries{entry("a"),
+                               entry(QChar(0xFEFF) + QString("b"), {QChar(0xFEFF) + QString("d")})};
         QTest::newRow("fourByteUtf8")
             << QByteArray("\xF0\x9F\x98\x80 x\r\n")
             << ReminderEntries{entry(QString::fromUtf8("\xF0\x9F\x98\x80 x"))};
