@@ -1,7 +1,8 @@
 // The once-a-second reminder check over a short and a very long list (1,000 and 100,000 entries):
 // a plain tick with nothing due, a tick with one row due, and the catch-up after the program could
 // not check for eight hours. The tick should cost the same for both lengths. Beside them the plan
-// of the next wake-up, which walks the whole list each time the list changes and at every wake.
+// of the next wake-up, which looks up the texts of each second up to the next one that is due (an
+// hour at most), and the first plan after an add, which builds the index of due rows again.
 #include "remindercheck.h"
 #include "reminderlistmodel.h"
 #include "wakeplan.h"
@@ -87,8 +88,8 @@ void BM_CatchUpEightHours(benchmark::State &state)
     }
 }
 
-// Second argument: 0 for rows spread over the coming year (a date text compared, nothing more,
-// for nearly every row), 1 for every row falling due later the same day.
+// Second argument: 0 for rows spread over the coming year (an hour of seconds looked up, none
+// due), 1 for every row falling due later the same day (the next second is due).
 void BM_NextWake(benchmark::State &state)
 {
     const LocaleFormats f = LocaleFormats::fromLocale(QLocale(QStringLiteral("bg_BG")));
@@ -99,8 +100,20 @@ void BM_NextWake(benchmark::State &state)
     state.SetItemsProcessed(state.iterations() * count);
 }
 
+// An add and a delete, then the plan: the rows moved, so the index is built again first.
+void BM_NextWakeAfterAdd(benchmark::State &state)
+{
+    const LocaleFormats f = LocaleFormats::fromLocale(QLocale(QStringLiteral("bg_BG")));
+    ReminderListModel &model = listOf(int(state.range(0)), f);
+    for (auto _ : state) {
+        model.removeEntry(model.addEntry({QStringLiteral("added"), {}}));
+        benchmark::DoNotOptimize(nextWake(kNow, model, f));
+    }
+}
+
 } // namespace
 
+BENCHMARK(BM_NextWakeAfterAdd)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_NextWake)->ArgsProduct({{1000, 100000}, {0, 1}})->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_TickNothingDue)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_TickOneDue)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reminderrows.h"
+#include "reminderentry.h"
 
 #include <QByteArray>
 #include <QLocale>
@@ -13,19 +13,19 @@ namespace vellaro::listfile {
 
 // Bytes to rows, in file order. Text that is not valid UTF-8 was written by an 8-bit program
 // and is decoded in the given code page (see legacyCodePage).
-ReminderRows parse(const QByteArray &bytes, const char *legacyCodec = "windows-1251");
+ReminderEntries parse(const QByteArray &bytes, const char *legacyCodec = "windows-1251");
 
 // Rows to bytes, UTF-8, every line ended by CR LF; an empty list gives zero bytes.
-QByteArray serialize(const ReminderRows &rows);
+QByteArray serialize(const ReminderEntries &rows);
 
 // The 8-bit code page that programs of the locale's language wrote their text files in.
 const char *legacyCodePage(const QLocale &locale);
 
 // Reads the whole file; throws Error("Cannot open file ...") when it is missing or unreadable.
-ReminderRows load(const QString &path, const char *legacyCodec = "windows-1251");
+ReminderEntries load(const QString &path, const char *legacyCodec = "windows-1251");
 
 // Replaces the file atomically: a failed write leaves the previous file whole and throws
 // Error("Cannot create file ...").
-void save(const QString &path, const ReminderRows &rows);
+void save(const QString &path, const ReminderEntries &rows);
 
 } // namespace vellaro::listfile

@@ -13,9 +13,9 @@ void collectSecond(const QString &dateText, const QString &timeText, const Remin
 {
     if (list.countWithTexts(dateText, timeText) == 0)
         return;
-    const ReminderRows &rows = list.rows();
+    const ReminderEntries &rows = list.rows();
     for (const int row : list.rowsWithTexts(dateText, timeText))
-        due.append({rows.name(row), rows.detail(row, 1), rows.detail(row, 2)});
+        due.append({rows[row].name, rows[row].details.value(1), rows[row].details.value(2)});
 }
 
 } // namespace

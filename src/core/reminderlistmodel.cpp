@@ -1,129 +1,9 @@
 #include "reminderlistmodel.h"
 
 #include <algorithm>
+#include <numeric>
 
 namespace vellaro {
-
-namespace {
-
-// Whether the rows stand in the column's order already, as a list saved in that order is read.
-bool inOrder(const ReminderRows &rows, int column)
-{
-    ReminderRows::TextId before = rows.isEmpty() ? 0 : rows.textId(0, column);
-    for (qsizetype i = 1; i < rows.size(); ++i) {
-        const ReminderRows::TextId id = rows.textId(i, column);
-        if (id != before && rows.textOf(before).compare(rows.textOf(id)) > 0)
-            return false;
-        before = id;
-    }
-    return true;
-}
-
-// One different text of the column while the texts are sorted.
-struct TextKey
-{
-    // Four UTF-16 units of the text from where the sort has come to, the first in the highest
-    // bits, zeros past the end.
-    quint64 chunk;
-    ReminderRows::TextId id;
-    // How many of those units the text has, 5 when it goes on past them.
-    quint8 units;
-    // Whether the text is equal to the one before it in the order.
-    bool same;
-};
-
-constexpr qsizetype kChunkUnits = 4;
-
-void readChunk(TextKey &key, const QString &text, qsizetype from)
-{
-    key.chunk = 0;
-    for (qsizetype k = from; k < from + kChunkUnits; ++k)
-        key.chunk = key.chunk << 16 | (k < text.size() ? text.at(k).unicode() : 0);
-    key.units = quint8(std::min(text.size() - from, kChunkUnits + 1));
-}
-
-// Sorts the different texts into ordinal order and marks those equal to the one before them.
-// The texts are sorted by their first four units, then each group that agrees in them by the
-// next four, and so on: a text is read a few units at a time where it has to be, never compared
-// whole again and again with others that share its beginning (a long list's names do:
-// "Рожден ден на ...").
-void sortTexts(std::vector<TextKey> &keys, const ReminderRows &rows)
-{
-    struct Group
-    {
-        size_t begin;
-        size_t end;
-        qsizetype from;
-    };
-    std::vector<Group> todo{{0, keys.size(), 0}};
-    const auto before = [](const TextKey &a, const TextKey &b) {
-        return a.chunk != b.chunk ? a.chunk < b.chunk : a.units < b.units;
-    };
-    while (!todo.empty()) {
-        const Group g = todo.back();
-        todo.pop_back();
-        std::sort(keys.begin() + qsizetype(g.begin), keys.begin() + qsizetype(g.end), before);
-        for (size_t i = g.begin; i < g.end;) {
-            size_t j = i + 1;
-            while (j < g.end && keys[j].chunk == keys[i].chunk && keys[j].units == keys[i].units)
-                ++j;
-            if (j - i > 1) {
-                if (keys[i].units <= kChunkUnits) {
-                    // They all end here, alike: equal texts.
-                    for (size_t k = i + 1; k < j; ++k)
-                        keys[k].same = true;
-                } else {
-                    const qsizetype from = g.from + kChunkUnits;
-                    for (size_t k = i; k < j; ++k)
-                        readChunk(keys[k], rows.textOf(keys[k].id), from);
-                    todo.push_back({i, j, from});
-                }
-            }
-            i = j;
-        }
-    }
-}
-
-// Writes the rows' positions in the column's order into `order` (already sized): ordinal order
-// of the texts, rows with equal texts in the order they stood.
-//
-// A long list has far fewer different texts than rows, and rows with the same text mostly hold
-// the same number. So each different text is sorted once: the texts are sorted and ranked
-// (equal texts under different numbers get the same rank), and the rows are then counted into
-// their places by rank, which keeps rows of equal texts in the order they stood.
-void sortInto(const ReminderRows &rows, int column, std::vector<int> &order)
-{
-    constexpr quint32 kUnseen = ~quint32(0);
-    std::vector<quint32> rankOf(size_t(rows.textCount()), kUnseen);
-    std::vector<TextKey> texts;
-    for (qsizetype i = 0; i < rows.size(); ++i) {
-        const ReminderRows::TextId id = rows.textId(i, column);
-        if (rankOf[id] != kUnseen)
-            continue;
-        rankOf[id] = 0;
-        TextKey key{0, id, 0, false};
-        readChunk(key, rows.textOf(id), 0);
-        texts.push_back(key);
-    }
-    sortTexts(texts, rows);
-    // starts[r] is where the rows of rank r begin.
-    std::vector<int> starts;
-    starts.reserve(texts.size() + 1);
-    for (const TextKey &key : texts) {
-        if (!key.same)
-            starts.push_back(0);
-        rankOf[key.id] = quint32(starts.size() - 1);
-    }
-    starts.push_back(0);
-    for (qsizetype i = 0; i < rows.size(); ++i)
-        ++starts[rankOf[rows.textId(i, column)] + 1];
-    for (size_t r = 1; r < starts.size(); ++r)
-        starts[r] += starts[r - 1];
-    for (qsizetype i = 0; i < rows.size(); ++i)
-        order[size_t(starts[rankOf[rows.textId(i, column)]]++)] = int(i);
-}
-
-} // namespace
 
 ReminderListModel::ReminderListModel(QObject *parent) : QAbstractTableModel(parent) {}
 
@@ -145,7 +25,7 @@ QVariant ReminderListModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
-        return m_rows.text(index.row(), column);
+        return sortText(m_rows.at(index.row()), column);
     case Qt::DecorationRole:
         return column == 0 ? m_decoration : QVariant();
     default:
@@ -187,98 +67,129 @@ QVariant ReminderListModel::headerData(int section, Qt::Orientation orientation,
     }
 }
 
+bool ReminderListModel::inOrder() const
+{
+    const int column = m_sortColumn;
+    return std::is_sorted(m_rows.cbegin(), m_rows.cend(), [column](const auto &a, const auto &b) {
+        return compareEntries(a, b, column) < 0;
+    });
+}
+
+// The rows' positions in the column's stable order. Each row's text is sorted beside its
+// position, so a comparison reads the two texts and not the rows first.
+std::vector<int> ReminderListModel::sortedOrder() const
+{
+    std::vector<std::pair<QStringView, int>> keys;
+    keys.reserve(size_t(m_rows.size()));
+    for (int row = 0; row < m_rows.size(); ++row)
+        keys.emplace_back(sortText(m_rows.at(row), m_sortColumn), row);
+    std::stable_sort(keys.begin(), keys.end(),
+                     [](const auto &a, const auto &b) { return a.first.compare(b.first) < 0; });
+    std::vector<int> order;
+    order.reserve(keys.size());
+    for (const auto &key : keys)
+        order.push_back(key.second);
+    return order;
+}
+
+// Row i takes the row that stood at order[i]; returns where each row went.
+std::vector<int> ReminderListModel::reorder(const std::vector<int> &order)
+{
+    ReminderEntries sorted;
+    sorted.reserve(m_rows.size());
+    std::vector<int> newRowOf(order.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        sorted.append(std::move(m_rows[order[i]]));
+        newRowOf[size_t(order[i])] = int(i);
+    }
+    m_rows = std::move(sorted);
+    m_rowsByTextsValid = false;
+    return newRowOf;
+}
+
 void ReminderListModel::resort()
 {
-    if (inOrder(m_rows, m_sortColumn))
+    // A list read in the order it is shown in (saved so) needs no sort.
+    if (inOrder())
         return;
-    std::vector<int> order(size_t(m_rows.size()));
-    sortInto(m_rows, m_sortColumn, order);
-
+    const std::vector<int> order = sortedOrder();
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    std::vector<int> newRowOf(order.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        newRowOf[size_t(order[i])] = int(i);
-    m_rows.reorder(order);
-    m_index.reorder(newRowOf);
+    const std::vector<int> newRowOf = reorder(order);
 
     const QModelIndexList from = persistentIndexList();
     QModelIndexList to;
     to.reserve(from.size());
     for (const QModelIndex &idx : from)
-        to.append(index(newRowOf[static_cast<size_t>(idx.row())], idx.column()));
+        to.append(index(newRowOf[size_t(idx.row())], idx.column()));
     changePersistentIndexList(from, to);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-void ReminderListModel::indexAdd(int row)
+void ReminderListModel::indexRow(int row) const
 {
-    if (hasTexts(row))
-        m_index.add(row, keyOf(row), [this](int r) { return keyOf(r); });
+    const QStringList &details = m_rows.at(row).details;
+    if (details.size() < 2)
+        return;
+    QList<int> &rows = m_rowsByTexts[{details.at(0), details.at(1)}];
+    rows.insert(std::lower_bound(rows.cbegin(), rows.cend(), row), row);
 }
 
-void ReminderListModel::indexRemove(int row)
+void ReminderListModel::unindexRow(int row)
 {
-    if (hasTexts(row))
-        m_index.remove(row, keyOf(row), [this](int r) { return keyOf(r); });
+    const QStringList &details = m_rows.at(row).details;
+    if (details.size() < 2)
+        return;
+    const auto it = m_rowsByTexts.find({details.at(0), details.at(1)});
+    if (it != m_rowsByTexts.end() && it->removeOne(row) && it->isEmpty())
+        m_rowsByTexts.erase(it);
 }
 
-quint64 ReminderListModel::keyOf(QStringView dateText, QStringView timeText)
+// Rows were inserted or removed before `from`: the rows from there on moved by `by`. Cheaper
+// than building the index again (no texts hashed, nothing allocated).
+void ReminderListModel::shiftIndexedRows(int from, int by)
 {
-    return keyOf(ReminderRows::hashOf(dateText), ReminderRows::hashOf(timeText));
+    for (QList<int> &rows : m_rowsByTexts) {
+        for (int &row : rows) {
+            if (row >= from)
+                row += by;
+        }
+    }
 }
 
-template <typename F>
-void ReminderListModel::forEachRowWithTexts(const QString &dateText, const QString &timeText,
-                                            F &&f) const
+const QList<int> *ReminderListModel::rowsOf(const QString &dateText, const QString &timeText) const
 {
-    // The rows under the texts' key are checked for the texts themselves: two pairs of texts
-    // may have the same hashes.
-    m_index.forEach(
-        keyOf(dateText, timeText), [this](int r) { return keyOf(r); },
-        [&](int row) {
-            if (m_rows.detail(row, 0) == dateText && m_rows.detail(row, 1) == timeText)
-                f(row);
-        });
+    if (!m_rowsByTextsValid) {
+        m_rowsByTexts.clear();
+        m_rowsByTexts.reserve(m_rows.size());
+        for (int row = 0; row < m_rows.size(); ++row)
+            indexRow(row);
+        m_rowsByTextsValid = true;
+    }
+    const auto it = m_rowsByTexts.constFind({dateText, timeText});
+    return it == m_rowsByTexts.cend() ? nullptr : &*it;
 }
 
 int ReminderListModel::countWithTexts(const QString &dateText, const QString &timeText) const
 {
-    int count = 0;
-    forEachRowWithTexts(dateText, timeText, [&count](int) { ++count; });
-    return count;
+    const QList<int> *rows = rowsOf(dateText, timeText);
+    return rows ? int(rows->size()) : 0;
 }
 
 QList<int> ReminderListModel::rowsWithTexts(const QString &dateText, const QString &timeText) const
 {
-    QList<int> rows;
-    forEachRowWithTexts(dateText, timeText, [&rows](int row) { rows.append(row); });
-    std::sort(rows.begin(), rows.end());
-    return rows;
+    const QList<int> *rows = rowsOf(dateText, timeText);
+    return rows ? *rows : QList<int>();
 }
 
-void ReminderListModel::setRows(ReminderRows rows)
+void ReminderListModel::setEntries(ReminderEntries entries)
 {
     emit aboutToChange();
     beginResetModel();
-    m_rows = std::move(rows);
-    const int count = int(m_rows.size());
-
-    // A list read in the order it is shown in (saved so) needs no sort. The index is built
-    // once the rows stand in their places.
-    if (!inOrder(m_rows, m_sortColumn)) {
-        std::vector<int> order(static_cast<size_t>(count));
-        sortInto(m_rows, m_sortColumn, order);
-        m_rows.reorder(order);
-    }
-    m_index.reset(count);
-    for (int row = 0; row < count; ++row)
-        indexAdd(row);
+    m_rows = std::move(entries);
+    m_rowsByTextsValid = false;
+    if (!inOrder())
+        reorder(sortedOrder());
     endResetModel();
-}
-
-void ReminderListModel::setEntries(const ReminderEntries &entries)
-{
-    setRows(ReminderRows(entries));
 }
 
 int ReminderListModel::addEntry(ReminderEntry entry)
@@ -290,23 +201,20 @@ int ReminderListModel::addEntry(ReminderEntry entry)
     // An edit of a date, time or note leaves its row where it was, so the list may be out of
     // order: then the add sorts the whole list again, or the new row could land anywhere.
     const int column = m_sortColumn;
-    const bool sorted = inOrder(m_rows, column);
+    const bool sorted = inOrder();
     int row = int(m_rows.size());
     if (sorted) {
-        const QString &text = sortText(entry, column);
-        int low = 0;
-        while (low < row) {
-            const int middle = low + (row - low) / 2;
-            if (m_rows.text(middle, column).compare(text) <= 0)
-                low = middle + 1;
-            else
-                row = middle;
-        }
+        const auto at = std::upper_bound(
+            m_rows.cbegin(), m_rows.cend(), entry,
+            [column](const auto &a, const auto &b) { return compareEntries(a, b, column) < 0; });
+        row = int(at - m_rows.cbegin());
     }
     beginInsertRows({}, row, row);
-    m_rows.insert(row, entry);
-    m_index.rowInserted(row);
-    indexAdd(row);
+    m_rows.insert(row, std::move(entry));
+    if (m_rowsByTextsValid) {
+        shiftIndexedRows(row, 1);
+        indexRow(row);
+    }
     endInsertRows();
     if (sorted)
         return row;
@@ -318,9 +226,9 @@ int ReminderListModel::addEntry(ReminderEntry entry)
 int ReminderListModel::setName(int row, const QString &name)
 {
     const QString safe = sanitizedName(name);
-    if (row < 0 || row >= m_rows.size() || m_rows.name(row) == safe)
+    if (row < 0 || row >= m_rows.size() || m_rows.at(row).name == safe)
         return row;
-    m_rows.setName(row, safe);
+    m_rows[row].name = safe;
     const QModelIndex changed = index(row, 0);
     emit dataChanged(changed, changed);
 
@@ -334,9 +242,17 @@ void ReminderListModel::setDetail(int row, int detail, const QString &text)
     if (row < 0 || row >= m_rows.size() || detail < 0)
         return;
     emit aboutToChange();
-    indexRemove(row);
-    m_rows.setDetail(row, detail, sanitizedDetail(text));
-    indexAdd(row);
+    // An edit moves no row, so the index follows it instead of being built again: the check
+    // right after an edit of a long list stays as cheap as any other.
+    const bool reindex = m_rowsByTextsValid && detail < 2;
+    if (reindex)
+        unindexRow(row);
+    QStringList &details = m_rows[row].details;
+    while (details.size() <= detail)
+        details.append(QString());
+    details[detail] = sanitizedDetail(text);
+    if (reindex)
+        indexRow(row);
     const int column = std::min(detail + 1, kColumnCount - 1);
     emit dataChanged(index(row, column), index(row, column));
 }
@@ -347,9 +263,11 @@ void ReminderListModel::removeEntry(int row)
         return;
     emit aboutToChange();
     beginRemoveRows({}, row, row);
-    indexRemove(row);
-    m_rows.remove(row);
-    m_index.rowRemoved(row);
+    if (m_rowsByTextsValid) {
+        unindexRow(row);
+        shiftIndexedRows(row + 1, -1);
+    }
+    m_rows.removeAt(row);
     endRemoveRows();
 }
 

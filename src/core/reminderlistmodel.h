@@ -1,14 +1,18 @@
 #pragma once
 
-#include "reminderrows.h"
-#include "rowkeyindex.h"
+#include "reminderentry.h"
 
 #include <QAbstractTableModel>
+#include <QHash>
+
+#include <utility>
+#include <vector>
 
 namespace vellaro {
 
 // The main window's list: the only store of reminders for the whole run. Rows stand in the
-// order of the current sort column (ascending, ordinal); the list file is written in this order.
+// order of the current sort column (ascending, ordinal, stable); the list file is written in
+// this order.
 class ReminderListModel final : public QAbstractTableModel
 {
     Q_OBJECT
@@ -26,9 +30,9 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
-    const ReminderRows &rows() const { return m_rows; }
-    ReminderEntry entry(int row) const { return m_rows.entry(row); }
-    ReminderEntries entries() const { return m_rows.toEntries(); }
+    const ReminderEntries &rows() const { return m_rows; }
+    ReminderEntry entry(int row) const { return m_rows.at(row); }
+    ReminderEntries entries() const { return m_rows; }
 
     int sortColumn() const { return m_sortColumn; }
     void setSortColumn(int column) { m_sortColumn = column; }
@@ -36,10 +40,10 @@ public:
     void resort();
 
     // Replaces every row and sorts once.
-    void setRows(ReminderRows rows);
-    void setEntries(const ReminderEntries &entries);
-    void clear() { setRows({}); }
-    // Inserts at the row's sorted place and returns its row.
+    void setEntries(ReminderEntries entries);
+    void clear() { setEntries({}); }
+    // Inserts where a stable sort of the list with the row appended puts it (after the rows
+    // that tie with it) and returns its row.
     int addEntry(ReminderEntry entry);
     // Sets a row's name; a different name re-sorts the list. Returns the row's new position.
     int setName(int row, const QString &name);
@@ -48,8 +52,8 @@ public:
     void removeEntry(int row);
 
     // How many rows carry exactly this date text and time text, and which rows they are, in
-    // display order. Kept up to date by every change, so the once-a-second check costs the same
-    // for ten rows or a hundred thousand, whether something is due or not.
+    // display order. The check asks this for every second it looks at, so the answer comes from
+    // an index, not a walk through the list.
     int countWithTexts(const QString &dateText, const QString &timeText) const;
     QList<int> rowsWithTexts(const QString &dateText, const QString &timeText) const;
 
@@ -64,29 +68,22 @@ public:
     void setRowDecoration(const QVariant &decoration) { m_decoration = decoration; }
 
 private:
-    bool hasTexts(int row) const { return m_rows.detailCount(row) >= 2; }
-    static quint64 keyOf(QStringView dateText, QStringView timeText);
-    quint64 keyOf(int row) const
-    {
-        return keyOf(m_rows.textHash(m_rows.textId(row, 1)),
-                     m_rows.textHash(m_rows.textId(row, 2)));
-    }
-    static quint64 keyOf(quint32 dateHash, quint32 timeHash)
-    {
-        return quint64(dateHash) << 32 | timeHash;
-    }
-    // Calls f(row) for each row that carries exactly these texts, in no particular order: the
-    // rows chained under their hash, each checked for the texts themselves.
-    template <typename F>
-    void forEachRowWithTexts(const QString &dateText, const QString &timeText, F &&f) const;
-    void indexAdd(int row);
-    void indexRemove(int row);
+    bool inOrder() const;
+    std::vector<int> sortedOrder() const;
+    std::vector<int> reorder(const std::vector<int> &order);
+    void indexRow(int row) const;
+    void unindexRow(int row);
+    void shiftIndexedRows(int from, int by);
+    const QList<int> *rowsOf(const QString &dateText, const QString &timeText) const;
 
-    // The rows by the hashes of their date and time texts, as far as they have both.
-    RowKeyIndex m_index;
-    ReminderRows m_rows;
+    ReminderEntries m_rows;
     int m_sortColumn = 0;
     QVariant m_decoration;
+    // (date text, time text) → the rows that carry them, in display order. Adds, deletes and
+    // edits keep it up to date; a sort or a new list drops it, and it is built again, in one
+    // pass, when next asked.
+    mutable QHash<std::pair<QString, QString>, QList<int>> m_rowsByTexts;
+    mutable bool m_rowsByTextsValid = false;
 };
 
 } // namespace vellaro

@@ -242,7 +242,7 @@ void AppCore::toggleStartWithSession()
 void AppCore::loadReminders()
 {
     m_model->clear();
-    m_model->setRows(
+    m_model->setEntries(
         listfile::load(m_context.listPath, listfile::legacyCodePage(m_context.formats->locale())));
 }
 

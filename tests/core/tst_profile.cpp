@@ -54,6 +54,9 @@ private slots:
         QTest::newRow("maxInt") << "2147483647" << std::optional<int>(2147483647);
         QTest::newRow("minInt") << "-2147483648" << std::optional<int>(-2147483647 - 1);
         QTest::newRow("overflow") << "2147483648" << std::optional<int>();
+        // Below the smallest int: not a number, never wrapped into range.
+        QTest::newRow("underflow") << "-2147483649" << std::optional<int>();
+        QTest::newRow("underflowBy2To32") << "-4294967296" << std::optional<int>();
         QTest::newRow("hugeNumber") << "99999999999999999999999" << std::optional<int>();
         QTest::newRow("onlyFirst2047Count") << QString(2046, u'0') + "15" << std::optional<int>(1);
         QTest::newRow("fullWidthDigitsAreNotDigits") << "\uFF11" << std::optional<int>();

@@ -159,10 +159,10 @@ private slots:
         if (!codePage.isEmpty())
             bytes = QStringEncoder(codePage.constData()).encode(QString::fromUtf8(bytes));
         ReminderListModel list;
-        list.setRows(listfile::parse(bytes, "windows-1251"));
+        list.setEntries(listfile::parse(bytes, "windows-1251"));
         const auto rowOf = [&list](const QString &name) {
             for (int row = 0; row < list.rowCount(); ++row) {
-                if (list.rows().name(row) == name)
+                if (list.rows()[row].name == name)
                     return row;
             }
             return -1;

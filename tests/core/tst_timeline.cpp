@@ -353,7 +353,8 @@ void Timeline::scheduleEdit()
         }
         if (soonest) {
             m_nextEdit = *soonest * 1000 - m_offset + uniform(-40, 40);
-            return;
+            if (*m_nextEdit > m_real)
+                return;
         }
     }
     m_nextEdit = m_real + uniform(1000, 40 * 60 * 1000);
@@ -434,7 +435,7 @@ void Timeline::generate()
     // Half of the timelines start shortly before the zone's next change of offset.
     if (chance(0.5) && m_zone.hasTransitions()) {
         const QTimeZone::OffsetData next = m_zone.nextTransition(start);
-        if (next.atUtc.isValid())
+        if (next.atUtc.isValid() && next.atUtc < start.addDays(366))
             start = next.atUtc.addSecs(-uniform(60, 4 * 3600));
     }
     m_offset = start.toMSecsSinceEpoch() + uniform(0, 999);
@@ -733,8 +734,6 @@ private slots:
                 seed = base + i;
             }
             Timeline timeline(seed);
-            if (qEnvironmentVariableIsSet("VELLARO_TIMELINE_SHOWSEED"))
-                qInfo("seed %llu", seed);
             const QString fault = timeline.run();
             ++timelines;
             looks += timeline.looks;

@@ -282,7 +282,7 @@ private slots:
         QRandomGenerator random(20261209);
         for (char &c : garbage)
             c = char(random.bounded(1, 256));
-        ReminderEntries read = listfile::parse(garbage, "windows-1252").toEntries();
+        ReminderEntries read = listfile::parse(garbage, "windows-1252");
         std::stable_sort(read.begin(), read.end(),
                          [](const auto &a, const auto &b) { return compareEntries(a, b, 0) < 0; });
         QTest::newRow("binary garbage") << "C.UTF-8" << garbage << listfile::serialize(read);

@@ -21,14 +21,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     const QByteArray file =
         QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
-    const ReminderEntries loaded = listfile::parse(file, codePage).toEntries();
+    const ReminderEntries loaded = listfile::parse(file, codePage);
     const QByteArray saved = listfile::serialize(loaded);
 
     FUZZ_CHECK(!saved.contains('\0'));
     FUZZ_CHECK(QByteArrayView(saved).isValidUtf8());
     FUZZ_CHECK(saved.isEmpty() || saved.endsWith("\r\n"));
 
-    const ReminderEntries reloaded = listfile::parse(saved, codePage).toEntries();
+    const ReminderEntries reloaded = listfile::parse(saved, codePage);
     FUZZ_CHECK(reloaded == loaded);
     FUZZ_CHECK(listfile::serialize(reloaded) == saved);
     return 0;

@@ -121,6 +121,9 @@ private slots:
             child<QLineEdit>(m_editor, "notesEdit")->setText("бележка");
             child<QDateEdit>(m_editor, "dateEdit")->setDate(QDate(2026, 12, 12));
             child<QTimeEdit>(m_editor, "timeEdit")->setTime(QTime(8, 30, 0));
+            // The locale's short date has a two-digit year; a two-digit year typed into the
+            // picker would land in another century, so the picker shows all four.
+            QCOMPARE(child<QDateEdit>(m_editor, "dateEdit")->text(), QString("12.12.2026 г."));
             QTest::keyClick(m_editor, Qt::Key_Return);
         });
         m_core->addReminder();
@@ -144,7 +147,8 @@ private slots:
 
     void edit_cancelLeavesRow_okRewritesIt()
     {
-        start("r\r\n\t10.12.26 г.\r\n\t7:15:00\r\n\tnotes\r\n");
+        start("r\r\n\t10.12.26 г.\r\n\t7:15:00\r\n\tnotes\r\n"
+              "s\r\n\t11.12.26 г.\r\n\t8:00:00\r\n\tother\r\n");
         select(0);
         whenShown(m_editor, [this] {
             QCOMPARE(m_editor->windowTitle(), QString("Редактиране на запис"));
@@ -169,6 +173,21 @@ private slots:
                  QStringList({"10.12.26 г.", "7:16:00", "notes"}));
         QCOMPARE(m_main->selectedRow(), 0);
         QVERIFY(m_core->findChild<QTimer *>("saveTimer")->isActive());
+
+        // A new name that sorts after "s": the new date, time and notes go with the renamed
+        // row, and "s", now where it stood, keeps its own.
+        whenShown(m_editor, [this] {
+            child<QLineEdit>(m_editor, "nameEdit")->setText("t");
+            child<QDateEdit>(m_editor, "dateEdit")->setDate(QDate(2026, 12, 24));
+            child<QTimeEdit>(m_editor, "timeEdit")->setTime(QTime(18, 0, 0));
+            child<QLineEdit>(m_editor, "notesEdit")->setText("renamed");
+            child<QPushButton>(m_editor, "okButton")->click();
+        });
+        m_main->editSelectedReminder();
+        QCOMPARE(m_main->model()->entries(),
+                 ReminderEntries({{"s", {"11.12.26 г.", "8:00:00", "other"}},
+                                  {"t", {"24.12.26 г.", "18:00:00", "renamed"}}}));
+        QCOMPARE(m_main->selectedRow(), 1);
     }
 
     void edit_badRows_reportAndOpenNoDialog_data()
