@@ -3,7 +3,9 @@
 #include "guard.h"
 
 #include <QGuiApplication>
+#include <QLayout>
 #include <QScreen>
+#include <QTimer>
 
 namespace vellaro {
 
@@ -26,13 +28,6 @@ QList<WindowSettings *> &registry()
 bool onWayland()
 {
     return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
-}
-
-QFont windowFont()
-{
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(11);
-    return font;
 }
 
 } // namespace
@@ -101,15 +96,11 @@ void WindowSettings::setAlpha(int alpha)
 PersistentWindow::PersistentWindow(AppContext &context, WindowSettings &settings, QWidget *parent)
     : QDialog(parent, Qt::Window), m_context(context), m_settings(settings)
 {
-    setFont(windowFont());
     setWindowTitle(settings.m_caption);
     const QRect bounds = settings.geometry();
     if (!onWayland())
         move(bounds.topLeft());
-    if (settings.fixedSize())
-        setFixedSize(bounds.size());
-    else
-        resize(bounds.size());
+    resize(bounds.size());
 }
 
 PersistentWindow::~PersistentWindow() = default;
@@ -126,17 +117,140 @@ void PersistentWindow::applySettings()
     const QRect geometry = m_settings.geometry();
     if (!onWayland())
         move(geometry.topLeft());
+    const QSize stored(std::max(geometry.width(), 0), std::max(geometry.height(), 0));
+    const QSize size = stored.expandedTo(layoutMinimum());
     if (m_settings.fixedSize())
-        setFixedSize(std::max(geometry.width(), 0), std::max(geometry.height(), 0));
+        setFixedSize(size);
     else
-        resize(geometry.size());
+        resize(size);
+    m_positionPlaced = false;
+    m_sizePlaced = size != stored;
+    m_placedSize = size;
+    keepOnScreen();
     m_settings.setAlpha(m_settings.alpha());
+}
+
+QSize PersistentWindow::layoutMinimum() const
+{
+    if (!layout())
+        return minimumSize();
+    layout()->activate();
+    return layout()->totalMinimumSize().expandedTo(minimumSize());
+}
+
+void PersistentWindow::fitLayout()
+{
+    if (!layout())
+        return;
+    layout()->invalidate();
+    const QSize needed = size().expandedTo(layoutMinimum());
+    if (needed == size())
+        return;
+    if (m_settings.fixedSize())
+        setFixedSize(needed);
+    else
+        resize(needed);
+    m_sizePlaced = true;
+    m_placedSize = needed;
+    keepOnScreen();
+}
+
+QRect PersistentWindow::availableArea() const
+{
+    const QRect outer = isVisible() ? frameGeometry() : geometry();
+    const QScreen *best = nullptr;
+    qint64 bestArea = -1;
+    for (const QScreen *screen : QGuiApplication::screens()) {
+        const QRect common = screen->availableGeometry().intersected(outer);
+        const qint64 area = common.isEmpty() ? 0 : qint64(common.width()) * common.height();
+        if (area > bestArea) {
+            bestArea = area;
+            best = screen;
+        }
+    }
+    if (bestArea <= 0)
+        best = QGuiApplication::primaryScreen();
+    return best ? best->availableGeometry() : QRect();
+}
+
+void PersistentWindow::resizeForContents(const QSize &wanted)
+{
+    const QRect area = availableArea();
+    QSize size = wanted.expandedTo(minimumSize()).boundedTo(maximumSize());
+    if (area.isValid() && !m_settings.fixedSize())
+        size = size.boundedTo(area.size()).expandedTo(minimumSize());
+    if (size == this->size())
+        return;
+    if (m_settings.fixedSize())
+        setFixedSize(size);
+    else
+        resize(size);
+    m_sizePlaced = true;
+    m_placedSize = size;
+    keepOnScreen();
+}
+
+void PersistentWindow::keepOnScreen()
+{
+    // The compositor places windows on Wayland; what it reports is no position to correct.
+    if (onWayland())
+        return;
+    const QRect area = availableArea();
+    if (!area.isValid())
+        return;
+    // The frame is known once the window manager has drawn it; before that it counts as none.
+    const QSize frame = isVisible() ? frameGeometry().size() - size() : QSize(0, 0);
+    if (!m_settings.fixedSize()) {
+        const QSize room = (area.size() - frame).expandedTo(minimumSize());
+        const QSize size = this->size().boundedTo(room);
+        if (size != this->size()) {
+            resize(size);
+            m_sizePlaced = true;
+            m_placedSize = size;
+        }
+    }
+    const QRect outer(pos(), size() + frame);
+    QPoint position = pos();
+    if (outer.right() > area.right())
+        position.rx() -= outer.right() - area.right();
+    if (outer.bottom() > area.bottom())
+        position.ry() -= outer.bottom() - area.bottom();
+    position.setX(std::max(position.x(), area.left()));
+    position.setY(std::max(position.y(), area.top()));
+    if (position != pos()) {
+        move(position);
+        m_positionPlaced = true;
+        m_placedPosition = position;
+    }
+}
+
+void PersistentWindow::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    keepOnScreen();
+    // The window manager's frame is known a moment after the window maps.
+    QTimer::singleShot(0, this, [this] {
+        if (isVisible())
+            keepOnScreen();
+    });
+}
+
+void PersistentWindow::changeEvent(QEvent *event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        fitLayout();
 }
 
 void PersistentWindow::saveOnExit()
 {
     m_settings.m_caption = windowTitle();
-    m_settings.m_geometry = QRect(pos(), size());
+    // What the program changed on its own is not the user's choice: the stored value stays.
+    const QRect stored = m_settings.m_geometry;
+    const QPoint position =
+        m_positionPlaced && pos() == m_placedPosition ? stored.topLeft() : pos();
+    const QSize size = m_sizePlaced && this->size() == m_placedSize ? stored.size() : this->size();
+    m_settings.m_geometry = QRect(position, size);
     m_settings.write();
 }
 

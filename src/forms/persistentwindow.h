@@ -64,6 +64,14 @@ private:
 // The common base of every window of the program: a dialog (the modal ones run with exec())
 // that takes its position, size and opacity from its settings record when it is initialised,
 // and hands them back when the program ends.
+//
+// Every window lays its controls out with Qt layouts in the desktop's font (the application
+// font; captions that stand out are bold or larger versions of it, never another family). The
+// design size is the default; a window is never smaller than its layout needs (fixed-size
+// windows are fixed at the larger of the two), and it is kept wholly on the available area of
+// its screen. What the program changes on its own (a size grown for a larger font or a long
+// text, a position moved back onto the screen) is not written to the settings file: the stored
+// values change only when the user moves or resizes the window.
 class PersistentWindow : public QDialog
 {
     Q_OBJECT
@@ -85,6 +93,20 @@ public:
 protected:
     virtual void prepare() {}
 
+    // Resizes the window for its contents, within the available screen; a size set this way
+    // is not stored (unless the user resizes the window afterwards).
+    void resizeForContents(const QSize &size);
+    // Moves (and, when resizable, shrinks) the window so that it lies wholly on the available
+    // area of its screen; a position set this way is not stored.
+    void keepOnScreen();
+    // The smallest size the window's layout allows.
+    QSize layoutMinimum() const;
+    // The available area of the screen the window is on (or would be on).
+    QRect availableArea() const;
+
+    void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
     // Keys reach the window's controls as in any other window: Esc closes nothing and Enter
     // presses nothing unless the window itself says so.
     void keyPressEvent(QKeyEvent *event) override;
@@ -93,8 +115,15 @@ protected:
 
 private:
     void applySettings();
+    // Grows the window to what its layout needs (after a change of font or style).
+    void fitLayout();
 
     WindowSettings &m_settings;
+    // Where the program itself last put the window, and the size it last gave it.
+    QPoint m_placedPosition;
+    QSize m_placedSize;
+    bool m_positionPlaced = false;
+    bool m_sizePlaced = false;
 };
 
 } // namespace vellaro

@@ -36,6 +36,14 @@ void setWidthIfChanged(QLabel *label, int width)
         label->setFixedWidth(width);
 }
 
+// The width a panel's text needs, with the room its frame and margins take.
+int neededWidth(const QLabel *label)
+{
+    const QMargins m = label->contentsMargins();
+    return label->fontMetrics().horizontalAdvance(label->text()) + m.left() + m.right() +
+           2 * label->frameWidth() + 4;
+}
+
 } // namespace
 
 WindowDesign MainWindow::design()
@@ -86,11 +94,17 @@ MainWindow::MainWindow(AppContext &context, WindowSettings &settings, AppCore &c
     layout->addWidget(m_view, 1);
     connect(m_view->horizontalHeader(), &QHeaderView::sectionClicked, this,
             guardedSlot(this, &MainWindow::sortByColumn));
-    connect(m_view, &ReminderView::mouseDown, this, guardedSlot(this, &MainWindow::showRowMenu));
+    // The date and time are as wide as their texts; the name and the notes share the rest.
+    QHeaderView *header = m_view->horizontalHeader();
+    header->setResizeContentsPrecision(200);
+    header->setSectionResizeMode(QHeaderView::Stretch);
+    for (const int column : {1, 2})
+        header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    connect(m_view, &ReminderView::customContextMenuRequested, this,
+            guardedSlot(this, &MainWindow::showRowMenu));
 
     m_statusBar = new QStatusBar(this);
     m_statusBar->setObjectName(QStringLiteral("statusBar"));
-    m_statusBar->setFixedHeight(19);
     for (int i = 0; i < 3; ++i) {
         m_panels[i] = new QLabel(m_statusBar);
         m_panels[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
@@ -199,11 +213,13 @@ void MainWindow::updateStatusBar()
         m_statusDate = today;
         m_statusDateText = m_context.formats->dateText(today);
     }
-    setWidthIfChanged(m_panels[1], 44);
+    // The design's widths, or what the texts need in the desktop's font when that is more.
     setTextIfChanged(m_panels[1], QStringLiteral("Днес е"));
-    setWidthIfChanged(m_panels[2], 100);
+    setWidthIfChanged(m_panels[1], std::max(44, neededWidth(m_panels[1])));
     setTextIfChanged(m_panels[2], m_statusDateText);
-    if (const int width = std::max(m_statusBar->width() - 155, 0);
+    setWidthIfChanged(m_panels[2], std::max(100, neededWidth(m_panels[2])));
+    const int others = m_panels[1]->maximumWidth() + m_panels[2]->maximumWidth() + 11;
+    if (const int width = std::max(m_statusBar->width() - others, 0);
         m_panels[0]->maximumWidth() != width)
         m_panels[0]->setMaximumWidth(width);
     setTextIfChanged(m_panels[0], m_hint);
@@ -226,10 +242,10 @@ void MainWindow::sortByColumn(int column)
     model()->resort();
 }
 
-void MainWindow::showRowMenu(Qt::MouseButton button, QPoint globalPos)
+void MainWindow::showRowMenu(QPoint viewportPos)
 {
-    if (button == Qt::RightButton && selectedRow() >= 0)
-        m_rowMenu->popup(globalPos);
+    if (selectedRow() >= 0)
+        m_rowMenu->popup(m_view->viewport()->mapToGlobal(viewportPos));
 }
 
 void MainWindow::deleteSelectedReminder()

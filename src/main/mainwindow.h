@@ -36,7 +36,9 @@ public:
     void updateOnIdle();
     void updateStatusBar();
     void sortByColumn(int column);
-    void showRowMenu(Qt::MouseButton button, QPoint globalPos);
+    // The row menu, when a row is selected, at a point of the list's viewport (where the right
+    // click was, or under the current row when asked for from the keyboard).
+    void showRowMenu(QPoint viewportPos);
 
     // The commands that act on the selected row.
     void editSelectedReminder();
