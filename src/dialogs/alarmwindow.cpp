@@ -29,6 +29,24 @@ Label *makeLabel(QWidget *parent, const char *name, const QString &text, const Q
     return label;
 }
 
+// The notes' area prefers the notes on lines of about sixty characters, as tall as they are;
+// the window grows towards that, within two thirds of the screen, and the rest scrolls.
+class NotesArea final : public QScrollArea
+{
+public:
+    using QScrollArea::QScrollArea;
+
+    QSize sizeHint() const override
+    {
+        const QWidget *notes = widget();
+        if (!notes)
+            return QScrollArea::sizeHint();
+        const int width =
+            std::min(notes->sizeHint().width(), notes->fontMetrics().averageCharWidth() * 60);
+        return {width, notes->heightForWidth(width)};
+    }
+};
+
 const QColor kCaptionColour(128, 0, 0);
 const QColor kValueColour(0, 0, 128);
 const QColor kHeadingColour(Qt::red);
@@ -69,6 +87,12 @@ AlarmWindow::AlarmWindow(AppContext &context, WindowSettings &settings, QWidget 
                   makeLabel(this, "timeCaption", QStringLiteral("Час:"), caption),
                   makeLabel(this, "nameCaption", QStringLiteral("Име:"), caption),
                   makeLabel(this, "notesCaption", QStringLiteral("Напомнящ текст:"), caption)};
+    // Each caption stands on the same base line as the first line of its (larger) value.
+    const int drop = std::max(QFontMetrics(value).ascent() - QFontMetrics(caption).ascent(), 0);
+    for (QLabel *label : std::as_const(m_captions)) {
+        label->setContentsMargins(0, drop, 0, 0);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    }
     m_dateValue = makeLabel(this, "dateValue", QString(), value);
     m_timeValue = makeLabel(this, "timeValue", QString(), value);
     m_nameValue = makeLabel<WrappingLabel>(this, "nameValue", QString(), value);
@@ -76,7 +100,7 @@ AlarmWindow::AlarmWindow(AppContext &context, WindowSettings &settings, QWidget 
     m_nameValue->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     // The notes scroll when they need more than the window can give them.
-    m_notesArea = new QScrollArea(this);
+    m_notesArea = new NotesArea(this);
     m_notesArea->setObjectName(QStringLiteral("notesArea"));
     m_notesArea->setFrameShape(QFrame::NoFrame);
     m_notesArea->setWidgetResizable(true);
@@ -100,15 +124,15 @@ AlarmWindow::AlarmWindow(AppContext &context, WindowSettings &settings, QWidget 
     setFocusProxy(m_closeButton);
 
     auto *when = new QHBoxLayout;
-    when->addWidget(m_dateValue);
+    when->addWidget(m_dateValue, 0, Qt::AlignTop);
     when->addSpacing(fontMetrics().averageCharWidth() * 4);
-    when->addWidget(m_captions[1]);
-    when->addWidget(m_timeValue);
+    when->addWidget(m_captions[1], 0, Qt::AlignTop);
+    when->addWidget(m_timeValue, 0, Qt::AlignTop);
     when->addStretch(1);
 
     auto *grid = new QGridLayout;
     grid->setColumnStretch(1, 1);
-    grid->addWidget(m_captions[0], 0, 0, Qt::AlignLeft | Qt::AlignVCenter);
+    grid->addWidget(m_captions[0], 0, 0, Qt::AlignLeft | Qt::AlignTop);
     grid->addLayout(when, 0, 1);
     grid->addWidget(m_captions[2], 1, 0, Qt::AlignLeft | Qt::AlignTop);
     grid->addWidget(m_nameValue, 1, 1);
@@ -177,18 +201,24 @@ void AlarmWindow::fitToTexts()
     const int width = std::max(
         {m_baseSize.width(), std::min(box->sizeHint().width(), most.width()), minimum.width()});
 
-    // Laid out at that width, the notes show what fits; the window grows by what does not.
+    // Laid out at that width, the texts show what fits; the window grows by what does not.
+    const QSize before = size();
     m_fitting = true;
     resize(width, std::max(m_baseSize.height(), minimum.height()));
     box->invalidate();
     box->activate();
-    const int notesHidden = m_notesValue->heightForWidth(m_notesArea->viewport()->width()) -
-                            m_notesArea->viewport()->height();
-    int height = std::max(m_baseSize.height(), minimum.height()) + std::max(notesHidden, 0);
-    height = std::max(height, box->totalHeightForWidth(width));
-    height = std::min(height, std::max(most.height(), box->totalHeightForWidth(width)));
+    // The area's own rectangle: its viewport follows only once the window shows. When the
+    // notes do not fit even so, the scroll bar takes some of the width, and the rest scrolls.
+    const QRect notesRect = m_notesArea->contentsRect();
+    const int notesHidden = m_notesValue->heightForWidth(notesRect.width()) - notesRect.height();
+    const int nameHidden =
+        m_nameValue->heightForWidth(m_nameValue->width()) - m_nameValue->height();
+    const int whole = height() + std::max(nameHidden, 0);
+    const int height = std::min(whole + std::max(notesHidden, 0), std::max(most.height(), whole));
+    resize(before);
     m_fitting = false;
     resizeForContents(QSize(width, height));
+    box->invalidate();
     keepNameWhole();
     m_fittedSize = size();
 }
@@ -198,8 +228,14 @@ void AlarmWindow::keepNameWhole()
     QLayout *box = layout();
     if (!box)
         return;
-    const int needed = box->totalHeightForWidth(width());
-    if (needed > 0 && minimumHeight() != needed)
+    box->activate();
+    // As tall as the window is, less what the name lacks or the notes could give up.
+    const int nameMissing =
+        m_nameValue->heightForWidth(m_nameValue->width()) - m_nameValue->height();
+    const int notesSpare = m_notesArea->height() - m_notesArea->minimumHeight();
+    const int needed = std::max(height() + nameMissing - std::max(notesSpare, 0),
+                                box->totalMinimumSize().height());
+    if (minimumHeight() != needed)
         setMinimumHeight(needed);
 }
 
