@@ -17,7 +17,6 @@
 #include <QMenu>
 #include <QStatusBar>
 #include <QStatusTipEvent>
-#include <QVBoxLayout>
 
 namespace vellaro {
 
@@ -53,7 +52,7 @@ WindowDesign MainWindow::design()
 
 MainWindow::MainWindow(AppContext &context, WindowSettings &settings, AppCore &core,
                        QWidget *parent)
-    : PersistentWindow(context, settings, parent), m_core(core)
+    : PersistentMainWindow(context, settings, parent), m_core(core)
 {
     setObjectName(QStringLiteral("MainWindow"));
     setWindowIcon(programIcon());
@@ -81,17 +80,22 @@ MainWindow::MainWindow(AppContext &context, WindowSettings &settings, AppCore &c
     connect(m_transparencyAction, &QAction::triggered, this,
             guardedSlot(&m_core, &AppCore::chooseTransparency));
 
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-
     buildMenuBar();
-    layout->setMenuBar(m_menuBar);
+    setMenuBar(m_menuBar);
 
     m_view = new ReminderView(this);
     m_view->setObjectName(QStringLiteral("reminderView"));
     m_view->setModel(core.model());
-    layout->addWidget(m_view, 1);
+    setCentralWidget(m_view);
+    // The commands that act on the selected row follow the selection as it changes.
+    connect(m_view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            guardedSlot(this, &MainWindow::updateCommands));
+    connect(core.model(), &QAbstractItemModel::modelReset, this,
+            guardedSlot(this, &MainWindow::updateCommands));
+    connect(core.model(), &QAbstractItemModel::layoutChanged, this,
+            guardedSlot(this, &MainWindow::updateCommands));
+    connect(core.model(), &QAbstractItemModel::rowsRemoved, this,
+            guardedSlot(this, &MainWindow::updateCommands));
     connect(m_view->horizontalHeader(), &QHeaderView::sectionClicked, this,
             guardedSlot(this, &MainWindow::sortByColumn));
     // The date and time are as wide as their texts; the name and the notes share the rest.
@@ -117,7 +121,7 @@ MainWindow::MainWindow(AppContext &context, WindowSettings &settings, AppCore &c
     m_statusBar->addWidget(m_panels[0], 1);
     m_statusBar->addWidget(m_panels[1]);
     m_statusBar->addWidget(m_panels[2]);
-    layout->addWidget(m_statusBar);
+    setStatusBar(m_statusBar);
 
     buildRowMenu();
 
@@ -199,6 +203,11 @@ void MainWindow::prepare()
 void MainWindow::updateOnIdle()
 {
     updateStatusBar();
+    updateCommands();
+}
+
+void MainWindow::updateCommands()
+{
     const bool selected = selectedRow() >= 0;
     if (m_deleteAction->isEnabled() != selected)
         m_deleteAction->setEnabled(selected);
@@ -280,7 +289,7 @@ bool MainWindow::event(QEvent *event)
         m_hint = static_cast<QStatusTipEvent *>(event)->tip();
         return true;
     }
-    return PersistentWindow::event(event);
+    return PersistentMainWindow::event(event);
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
@@ -288,12 +297,12 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     // Pop-up menus are windows of their own, so their hints do not travel up to this one.
     if (watched == m_rowMenu && event->type() == QEvent::StatusTip)
         m_hint = static_cast<QStatusTipEvent *>(event)->tip();
-    return PersistentWindow::eventFilter(watched, event);
+    return PersistentMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    PersistentWindow::closeEvent(event);
+    PersistentMainWindow::closeEvent(event);
     requestApplicationExit();
 }
 

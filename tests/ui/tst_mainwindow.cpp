@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMainWindow>
+#include <QStatusBar>
 #include <QMenu>
 #include <QStatusTipEvent>
 #include <QTableView>
@@ -164,6 +166,26 @@ private slots:
         w->updateOnIdle();
         QVERIFY(action(w, "deleteAction")->isEnabled());
         QVERIFY(action(w, "editAction")->isEnabled());
+    }
+
+    void commandsEnabled_followTheSelectionSignals_withoutWaitingForIdle()
+    {
+        auto w = createWindow("a\r\nb\r\n");
+        QVERIFY(qobject_cast<QMainWindow *>(w));
+        QCOMPARE(w->statusBar()->objectName(), QString("statusBar"));
+        QCOMPARE(w->centralWidget(), list(w));
+        w->updateOnIdle();
+        QVERIFY(!action(w, "deleteAction")->isEnabled());
+        selectRow(w, 0);
+        QVERIFY(action(w, "deleteAction")->isEnabled());
+        QVERIFY(action(w, "editAction")->isEnabled());
+        list(w)->selectionModel()->clearSelection();
+        QVERIFY(!action(w, "deleteAction")->isEnabled());
+        selectRow(w, 1);
+        QVERIFY(action(w, "editAction")->isEnabled());
+        w->deleteSelectedReminder();
+        QVERIFY(!action(w, "deleteAction")->isEnabled());
+        QVERIFY(!action(w, "editAction")->isEnabled());
     }
 
     void rightClick_opensContextMenuOnlyWithSelection()

@@ -216,15 +216,14 @@ private:
 
     // Every window of the program, built by the core and shown (the modal ones without their
     // loops), the alarm window with a reminder in it.
-    QList<PersistentWindow *> showAll()
+    QList<QWidget *> showAll()
     {
         startCore();
         AlarmWindow *alarm = m_core->alarmWindow();
         alarm->showReminder("9.12.2026 г.", "Среща", "9:00:02", "в офиса");
-        const QList<PersistentWindow *> windows{m_core->mainWindow(), m_core->aboutWindow(),
-                                                m_core->editor(), alarm,
-                                                m_core->transparencyDialog()};
-        for (PersistentWindow *w : windows) {
+        const QList<QWidget *> windows{m_core->mainWindow(), m_core->aboutWindow(),
+                                       m_core->editor(), alarm, m_core->transparencyDialog()};
+        for (QWidget *w : windows) {
             w->show();
             if (!QTest::qWaitForWindowExposed(w))
                 qWarning() << w->objectName() << "not exposed";
@@ -280,8 +279,8 @@ private slots:
         QApplication::setFont(font);
         if (dark)
             QApplication::setPalette(darkPalette());
-        const QList<PersistentWindow *> windows = showAll();
-        for (PersistentWindow *w : windows) {
+        const QList<QWidget *> windows = showAll();
+        for (QWidget *w : windows) {
             QCOMPARE(w->font().pointSize(), points);
             const QStringList problems = clipped(w);
             QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
@@ -291,12 +290,12 @@ private slots:
 
     void fontChangedWhileOpen_windowsGrowToTheirLayout()
     {
-        const QList<PersistentWindow *> windows = showAll();
+        const QList<QWidget *> windows = showAll();
         QFont font = QApplication::font();
         font.setPointSize(20);
         QApplication::setFont(font);
         QTest::qWait(50); // the status bar follows when the loop is next idle
-        for (PersistentWindow *w : windows) {
+        for (QWidget *w : windows) {
             const QStringList problems = clipped(w);
             QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
         }
@@ -304,15 +303,15 @@ private slots:
 
     void contrast_everyTextReadable_lightAndDark()
     {
-        const QList<PersistentWindow *> windows = showAll();
-        for (PersistentWindow *w : windows) {
+        const QList<QWidget *> windows = showAll();
+        for (QWidget *w : windows) {
             const QStringList problems = unreadable(w);
             QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
         }
         // Changed while the windows are open, as when the desktop's theme changes.
         QApplication::setPalette(darkPalette());
         QCoreApplication::processEvents();
-        for (PersistentWindow *w : windows) {
+        for (QWidget *w : windows) {
             const QStringList problems = unreadable(w);
             QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
         }
@@ -471,7 +470,7 @@ private slots:
     void designSizes_areTheDefaults_keysUnchanged()
     {
         startCore();
-        const QList<std::pair<PersistentWindow *, WindowDesign>> windows{
+        const QList<std::pair<QWidget *, WindowDesign>> windows{
             {m_core->mainWindow(), MainWindow::design()},
             {m_core->editor(), ReminderEditor::design()},
             {m_core->alarmWindow(), AlarmWindow::design()},
