@@ -5,6 +5,7 @@
 #include "alarmwindow.h"
 #include "appcore.h"
 #include "guard.h"
+#include "icons.h"
 #include "mainwindow.h"
 #include "remindereditor.h"
 #include "transparencydialog.h"
@@ -14,6 +15,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QImage>
+#include <QPainter>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -103,6 +105,22 @@ int main(int argc, char **argv)
     ok = save(alarm, out.filePath("alarm-window.png")) && ok;
 
     ok = save(core.aboutWindow(), out.filePath("about-window.png")) && ok;
+
+    // The tray icon at the sizes panels use, on a dark panel and on a light one.
+    QImage tray(4 * 40 + 8, 2 * 40, QImage::Format_ARGB32);
+    {
+        QPainter p(&tray);
+        const QColor panels[] = {QColor(0x24, 0x24, 0x24), QColor(0xf6, 0xf5, 0xf4)};
+        for (int row = 0; row < 2; ++row) {
+            p.fillRect(0, row * 40, tray.width(), 40, panels[row]);
+            int x = 8;
+            for (const int size : {16, 22, 24, 32}) {
+                p.drawPixmap(x, row * 40 + (40 - size) / 2, programIcon().pixmap(size, size));
+                x += size + 16;
+            }
+        }
+    }
+    ok = tray.save(out.filePath("tray-icon.png")) && ok;
     ok = save(core.transparencyDialog(), out.filePath("transparency-dialog.png")) && ok;
     return ok ? 0 : 1;
 }
