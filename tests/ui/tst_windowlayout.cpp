@@ -415,7 +415,8 @@ private slots:
         QList<QWidget *> focusAtStart;
         const auto user = [&] {
             QTimer::singleShot(0, editor, [&] {
-                QTest::qWaitFor([&] { return QApplication::activeModalWidget() == editor; });
+                if (!QTest::qWaitFor([&] { return QApplication::activeModalWidget() == editor; }))
+                    qWarning("the editor did not become modal");
                 focusAtStart << editor->focusWidget();
                 // The user leaves the focus elsewhere before cancelling.
                 editor->findChild<QPushButton *>("cancelButton")->setFocus();
