@@ -12,8 +12,8 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMainWindow>
-#include <QStatusBar>
 #include <QMenu>
+#include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTableView>
 #include <QTemporaryDir>
