@@ -2,12 +2,15 @@
 
 #include "guard.h"
 #include "urlopener.h"
+#include "windowlook.h"
 
+#include <QBoxLayout>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
 
 #include <algorithm>
 
@@ -15,23 +18,12 @@ namespace vellaro {
 
 namespace {
 
-QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, const QColor &colour,
-                  int left, int top)
+QLabel *makeLabel(QWidget *parent, const char *name, const QString &text)
 {
     auto *label = new QLabel(text, parent);
     label->setObjectName(QString::fromLatin1(name));
     label->setTextFormat(Qt::PlainText);
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(11);
-    font.setBold(true);
-    label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    palette.setColor(QPalette::Window, Qt::white);
-    label->setPalette(palette);
-    label->setAutoFillBackground(true);
-    label->move(left, top);
-    label->adjustSize();
+    label->setFont(derivedFont(label->font(), 1.0, true));
     return label;
 }
 
@@ -49,31 +41,75 @@ AboutWindow::AboutWindow(AppContext &context, WindowSettings &settings, QWidget 
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::WindowStaysOnTopHint);
 
-    QPalette white = palette();
-    white.setColor(QPalette::Window, Qt::white);
-    setPalette(white);
+    // The window stands on the palette's base colour (white in a light theme), as the banner
+    // does; its texts are drawn in colours readable on it.
+    setBackgroundRole(QPalette::Base);
     setAutoFillBackground(true);
 
-    // The banner starts left of the window; the strips it loses are white margin.
     m_banner = new QLabel(this);
     m_banner->setObjectName(QStringLiteral("banner"));
-    m_banner->setGeometry(-16, 0, 305, 73);
-    m_banner->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_banner->setAlignment(Qt::AlignCenter);
+    // The picture's own size, before it is read (it is read when the window first shows).
+    m_banner->setMinimumSize(300, 73);
 
-    const QColor windowText = palette().color(QPalette::WindowText);
-    makeLabel(this, "authorCaption", QStringLiteral("Създадена от"), QColor(0, 0, 128), 40, 72);
-    makeLabel(this, "authorName", QString::fromUtf16(kAuthorName), QColor(128, 0, 0), 144, 72);
-    m_webLink = makeLabel(this, "webLink", QString::fromUtf16(kAuthorAddress), windowText, 85, 88);
+    m_authorCaption = makeLabel(this, "authorCaption", QStringLiteral("Създадена от"));
+    m_authorName = makeLabel(this, "authorName", QString::fromUtf16(kAuthorName));
+    m_webLink = makeLabel(this, "webLink", QString::fromUtf16(kAuthorAddress));
+    QFont linkFont = m_webLink->font();
+    linkFont.setUnderline(true);
+    m_webLink->setFont(linkFont);
+    m_webLink->setForegroundRole(QPalette::Link);
     m_webLink->setCursor(Qt::PointingHandCursor);
+    m_webLink->setToolTip(QString::fromUtf16(kAuthorAddress));
     m_webLink->installEventFilter(this);
 
     m_closeButton = new QPushButton(QStringLiteral("&Затвори прозореца"), this);
     m_closeButton->setObjectName(QStringLiteral("closeButton"));
-    m_closeButton->setGeometry(56, 112, 161, 25);
     // Enter presses it while it has the focus; it is not the window's default button.
     m_closeButton->setAutoDefault(true);
     connect(m_closeButton, &QPushButton::clicked, this, &AboutWindow::close);
     setFocusProxy(m_closeButton);
+
+    auto *author = new QHBoxLayout;
+    author->addStretch(1);
+    author->addWidget(m_authorCaption);
+    author->addWidget(m_authorName);
+    author->addStretch(1);
+
+    auto *texts = new QVBoxLayout;
+    texts->setContentsMargins(style()->pixelMetric(QStyle::PM_LayoutLeftMargin), 0,
+                              style()->pixelMetric(QStyle::PM_LayoutRightMargin),
+                              style()->pixelMetric(QStyle::PM_LayoutBottomMargin));
+    texts->addLayout(author);
+    texts->addWidget(m_webLink, 0, Qt::AlignHCenter);
+    texts->addSpacing(style()->pixelMetric(QStyle::PM_LayoutVerticalSpacing));
+    texts->addWidget(m_closeButton, 0, Qt::AlignHCenter);
+
+    // The banner runs from edge to edge, as in the design.
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_banner);
+    layout->addLayout(texts);
+    layout->addStretch(1);
+
+    applyColours();
+}
+
+void AboutWindow::applyColours()
+{
+    // Not before the window has built its texts (a palette change reaches it while it does).
+    if (!m_webLink)
+        return;
+    setTextColour(m_authorCaption, QColor(0, 0, 128));
+    setTextColour(m_authorName, QColor(128, 0, 0));
+    setTextColour(m_webLink, palette().color(QPalette::Link));
+}
+
+void AboutWindow::changeEvent(QEvent *event)
+{
+    PersistentWindow::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        applyColours();
 }
 
 void AboutWindow::openWebAddress()

@@ -1,45 +1,61 @@
 #include "alarmwindow.h"
 
+#include "windowlook.h"
+#include "wrappinglabel.h"
+
+#include <QBoxLayout>
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 
 namespace vellaro {
 
 namespace {
 
-QFont makeFont(const QString &family, int pixels, bool bold, bool italic = false)
+template <typename Label = QLabel>
+Label *makeLabel(QWidget *parent, const char *name, const QString &text, const QFont &font)
 {
-    QFont f(family);
-    f.setPixelSize(pixels);
-    f.setBold(bold);
-    f.setItalic(italic);
-    return f;
-}
-
-QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, int left, int top,
-                  const QFont &font, const QColor &colour)
-{
-    auto *label = new QLabel(text, parent);
+    auto *label = new Label(parent);
     label->setObjectName(QString::fromLatin1(name));
     label->setTextFormat(Qt::PlainText);
+    label->setText(text);
     label->setFont(font);
-    QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, colour);
-    label->setPalette(p);
-    label->move(left, top);
-    label->adjustSize();
     return label;
 }
+
+// The notes' area prefers the notes on lines of about sixty characters, as tall as they are;
+// the window grows towards that, within two thirds of the screen, and the rest scrolls.
+class NotesArea final : public QScrollArea
+{
+public:
+    using QScrollArea::QScrollArea;
+
+    QSize sizeHint() const override
+    {
+        const QWidget *notes = widget();
+        if (!notes)
+            return QScrollArea::sizeHint();
+        const int width =
+            std::min(notes->sizeHint().width(), notes->fontMetrics().averageCharWidth() * 60);
+        return {width, notes->heightForWidth(width)};
+    }
+};
+
+const QColor kCaptionColour(128, 0, 0);
+const QColor kValueColour(0, 0, 128);
+const QColor kHeadingColour(Qt::red);
 
 } // namespace
 
 WindowDesign AlarmWindow::design()
 {
-    return {QStringLiteral("Напомняне ..."), QRect(258, 291, 443, 125), true};
+    return {QStringLiteral("Напомняне ..."), QRect(258, 291, 443, 125), false};
 }
 
 AlarmWindow::AlarmWindow(AppContext &context, WindowSettings &settings, QWidget *parent)
@@ -48,43 +64,113 @@ AlarmWindow::AlarmWindow(AppContext &context, WindowSettings &settings, QWidget 
     setObjectName(QStringLiteral("AlarmWindow"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
-    QPalette white = palette();
-    white.setColor(QPalette::Window, Qt::white);
-    setPalette(white);
+    // The window stands on the palette's base colour (white in a light theme).
+    setBackgroundRole(QPalette::Base);
     setAutoFillBackground(true);
 
-    const QFont caption = makeFont(QStringLiteral("MS Sans Serif"), 11, true);
-    const QFont value = makeFont(QStringLiteral("MS Sans Serif"), 13, true);
-    const QColor maroon(128, 0, 0);
-    const QColor navy(0, 0, 128);
+    const QFont base = font();
+    const QFont caption = derivedFont(base, 1.0, true);
+    const QFont value = derivedFont(base, 1.15, true);
 
-    QLabel *heading = makeLabel(this, "heading", QStringLiteral("Бележка за днешната дата:"), 8, 8,
-                                makeFont(QStringLiteral("Verdana"), 16, true, true), Qt::red);
-    heading->resize(256, 18);
-    heading->setAutoFillBackground(true);
+    m_heading = makeLabel(this, "heading", QStringLiteral("Бележка за днешната дата:"),
+                          derivedFont(base, 1.4, true, true));
 
+    // The rule under the heading: a picture stretched to the window's width.
     m_rule = new QLabel(this);
     m_rule->setObjectName(QStringLiteral("rule"));
-    m_rule->setGeometry(8, 33, 385, 3);
-    m_rule->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_rule->setScaledContents(true);
+    m_rule->setFixedHeight(3);
+    m_rule->setMinimumWidth(1);
+    m_rule->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
 
-    makeLabel(this, "dateCaption", QStringLiteral("Дата:"), 8, 51, caption, maroon);
-    m_dateValue = makeLabel(this, "dateValue", QString(), 120, 50, value, navy);
-    makeLabel(this, "timeCaption", QStringLiteral("Час:"), 288, 51, caption, maroon);
-    m_timeValue = makeLabel(this, "timeValue", QString(), 368, 50, value, navy);
-    makeLabel(this, "nameCaption", QStringLiteral("Име:"), 8, 75, caption, maroon);
-    m_nameValue = makeLabel(this, "nameValue", QString(), 120, 73, value, navy);
-    makeLabel(this, "notesCaption", QStringLiteral("Напомнящ текст:"), 8, 99, caption, maroon);
-    m_notesValue = makeLabel(this, "notesValue", QString(), 120, 97, value, navy);
+    m_captions = {makeLabel(this, "dateCaption", QStringLiteral("Дата:"), caption),
+                  makeLabel(this, "timeCaption", QStringLiteral("Час:"), caption),
+                  makeLabel(this, "nameCaption", QStringLiteral("Име:"), caption),
+                  makeLabel(this, "notesCaption", QStringLiteral("Напомнящ текст:"), caption)};
+    // Each caption stands on the same base line as the first line of its (larger) value.
+    const int drop = std::max(QFontMetrics(value).ascent() - QFontMetrics(caption).ascent(), 0);
+    for (QLabel *label : std::as_const(m_captions)) {
+        label->setContentsMargins(0, drop, 0, 0);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    }
+    m_dateValue = makeLabel(this, "dateValue", QString(), value);
+    m_timeValue = makeLabel(this, "timeValue", QString(), value);
+    m_nameValue = makeLabel<WrappingLabel>(this, "nameValue", QString(), value);
+    m_nameValue->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_nameValue->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    // The notes scroll when they need more than the window can give them.
+    m_notesArea = new NotesArea(this);
+    m_notesArea->setObjectName(QStringLiteral("notesArea"));
+    m_notesArea->setFrameShape(QFrame::NoFrame);
+    m_notesArea->setWidgetResizable(true);
+    m_notesArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_notesArea->setBackgroundRole(QPalette::Base);
+    m_notesValue = makeLabel<WrappingLabel>(nullptr, "notesValue", QString(), value);
+    m_notesValue->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_notesValue->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_notesArea->setWidget(m_notesValue);
+    m_notesArea->widget()->setAutoFillBackground(false);
+    m_notesArea->viewport()->setAutoFillBackground(false);
+    m_notesArea->setMinimumHeight(QFontMetrics(value).height());
+    m_notesArea->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 
     m_closeButton = new QPushButton(QStringLiteral("Затвори"), this);
     m_closeButton->setObjectName(QStringLiteral("closeButton"));
-    m_closeButton->setGeometry(355, 88, 75, 25);
-    // Only a click or the space bar closes the window: an Enter meant for another program must
-    // not dismiss a reminder unseen.
+    // Return and Enter close the window from anywhere in it (keyPressEvent), as does the space
+    // bar on the button; Esc does nothing, as the window has no cancel button.
     m_closeButton->setAutoDefault(false);
     connect(m_closeButton, &QPushButton::clicked, this, &AlarmWindow::close);
     setFocusProxy(m_closeButton);
+
+    auto *when = new QHBoxLayout;
+    when->addWidget(m_dateValue, 0, Qt::AlignTop);
+    when->addSpacing(fontMetrics().averageCharWidth() * 4);
+    when->addWidget(m_captions[1], 0, Qt::AlignTop);
+    when->addWidget(m_timeValue, 0, Qt::AlignTop);
+    when->addStretch(1);
+
+    auto *grid = new QGridLayout;
+    grid->setColumnStretch(1, 1);
+    grid->addWidget(m_captions[0], 0, 0, Qt::AlignLeft | Qt::AlignTop);
+    grid->addLayout(when, 0, 1);
+    grid->addWidget(m_captions[2], 1, 0, Qt::AlignLeft | Qt::AlignTop);
+    grid->addWidget(m_nameValue, 1, 1);
+    grid->addWidget(m_captions[3], 2, 0, Qt::AlignLeft | Qt::AlignTop);
+    grid->addWidget(m_notesArea, 2, 1);
+    grid->setRowStretch(2, 1);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(m_closeButton);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_heading);
+    layout->addWidget(m_rule);
+    layout->addLayout(grid, 1);
+    layout->addLayout(buttons);
+
+    applyColours();
+}
+
+void AlarmWindow::applyColours()
+{
+    // Not before the window has built its texts (a palette change reaches it while it does).
+    if (!m_notesValue)
+        return;
+    setTextColour(m_heading, kHeadingColour);
+    for (QLabel *caption : std::as_const(m_captions))
+        setTextColour(caption, kCaptionColour);
+    for (QLabel *value : {static_cast<QLabel *>(m_dateValue), static_cast<QLabel *>(m_timeValue),
+                          static_cast<QLabel *>(m_nameValue)})
+        setTextColour(value, kValueColour);
+    // The notes stand in the scroll area on the window's own colour.
+    QPalette notes = m_notesValue->palette();
+    const QColor colour =
+        readableColour(kValueColour, palette().color(backgroundRole()), kMinimumTextContrast);
+    for (const auto group : {QPalette::Active, QPalette::Inactive})
+        notes.setColor(group, m_notesValue->foregroundRole(), colour);
+    m_notesValue->setPalette(notes);
 }
 
 void AlarmWindow::showReminder(const QString &dateText, const QString &name,
@@ -94,10 +180,81 @@ void AlarmWindow::showReminder(const QString &dateText, const QString &name,
                                                    {m_nameValue, name},
                                                    {m_notesValue, notes},
                                                    {m_timeValue, timeText}};
-    for (const auto &[label, text] : values) {
+    for (const auto &[label, text] : values)
         label->setText(text);
-        label->adjustSize();
+    m_notesArea->verticalScrollBar()->setValue(0);
+    fitToTexts();
+}
+
+void AlarmWindow::fitToTexts()
+{
+    // The size the window has without the texts' growth: the user's, or the stored one.
+    if (m_baseSize.isEmpty())
+        m_baseSize = size();
+    const QRect area = availableArea();
+    const QSize most =
+        area.isValid() ? area.size() * 2 / 3 : QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    QLayout *box = layout();
+    box->invalidate();
+    box->activate();
+    const QSize minimum = minimumSize();
+    const int width = std::max(
+        {m_baseSize.width(), std::min(box->sizeHint().width(), most.width()), minimum.width()});
+
+    // Laid out at that width, the texts show what fits; the window grows by what does not.
+    const QSize before = size();
+    m_fitting = true;
+    resize(width, std::max(m_baseSize.height(), minimum.height()));
+    box->invalidate();
+    box->activate();
+    // The area's own rectangle: its viewport follows only once the window shows. When the
+    // notes do not fit even so, the scroll bar takes some of the width, and the rest scrolls.
+    const QRect notesRect = m_notesArea->contentsRect();
+    const int notesHidden = m_notesValue->heightForWidth(notesRect.width()) - notesRect.height();
+    const int nameHidden =
+        m_nameValue->heightForWidth(m_nameValue->width()) - m_nameValue->height();
+    const int whole = height() + std::max(nameHidden, 0);
+    const int height = std::min(whole + std::max(notesHidden, 0), std::max(most.height(), whole));
+    resize(before);
+    m_fitting = false;
+    resizeForContents(QSize(width, height));
+    box->invalidate();
+    keepNameWhole();
+    m_fittedSize = size();
+}
+
+void AlarmWindow::keepNameWhole()
+{
+    QLayout *box = layout();
+    if (!box)
+        return;
+    box->activate();
+    // As tall as the window is, less what the name lacks or the notes could give up.
+    const int nameMissing =
+        m_nameValue->heightForWidth(m_nameValue->width()) - m_nameValue->height();
+    const int notesSpare = m_notesArea->height() - m_notesArea->minimumHeight();
+    const int needed = std::max(height() + nameMissing - std::max(notesSpare, 0),
+                                box->totalMinimumSize().height());
+    if (minimumHeight() != needed)
+        setMinimumHeight(needed);
+}
+
+void AlarmWindow::resizeEvent(QResizeEvent *event)
+{
+    PersistentWindow::resizeEvent(event);
+    if (!m_fitting) {
+        keepNameWhole();
+        // A size the user gives the window is the base of the next reminder's.
+        if (isVisible() && size() != m_fittedSize)
+            m_baseSize = size();
     }
+}
+
+void AlarmWindow::changeEvent(QEvent *event)
+{
+    PersistentWindow::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        applyColours();
 }
 
 void AlarmWindow::showEvent(QShowEvent *event)
@@ -113,14 +270,22 @@ void AlarmWindow::showEvent(QShowEvent *event)
             move(screen->availableGeometry().center() - rect().center());
     }
     PersistentWindow::showEvent(event);
+    m_closeButton->setFocus(Qt::OtherFocusReason);
 }
 
 void AlarmWindow::keyPressEvent(QKeyEvent *event)
 {
-    // The window has no cancel button: Esc does nothing.
-    if (event->key() == Qt::Key_Escape)
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        // The window has no cancel button: Esc does nothing.
         return;
-    PersistentWindow::keyPressEvent(event);
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        close();
+        return;
+    default:
+        PersistentWindow::keyPressEvent(event);
+    }
 }
 
 } // namespace vellaro

@@ -4,11 +4,17 @@
 
 class QLabel;
 class QPushButton;
+class QScrollArea;
 
 namespace vellaro {
 
-// The alarm window: shows one reminder that fell due until the user closes it. Centred on the
-// desktop the first time it shows in a run, left where the user puts it afterwards.
+class WrappingLabel;
+
+// The alarm window: shows one reminder that fell due until the user closes it (its button, the
+// space bar, Return or Enter; Esc does nothing). Centred on the desktop the first time it shows
+// in a run, left where the user puts it afterwards. A long name and long notes are shown whole:
+// the texts wrap, the window grows for them up to two thirds of the available screen, and notes
+// longer than that scroll. The window may be resized; its button has a row of its own.
 class AlarmWindow final : public PersistentWindow
 {
     Q_OBJECT
@@ -22,17 +28,32 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    // The accent colours of the texts, made readable on the palette's base colour.
+    void applyColours();
+    // Grows the window for the texts shown, within two thirds of the available screen.
+    void fitToTexts();
+    // The window's height never hides a line of the name.
+    void keepNameWhole();
+
+    QLabel *m_heading = nullptr;
     QLabel *m_rule = nullptr;
+    QList<QLabel *> m_captions;
     QLabel *m_dateValue = nullptr;
     QLabel *m_timeValue = nullptr;
-    QLabel *m_nameValue = nullptr;
-    QLabel *m_notesValue = nullptr;
+    WrappingLabel *m_nameValue = nullptr;
+    WrappingLabel *m_notesValue = nullptr;
+    QScrollArea *m_notesArea = nullptr;
     QPushButton *m_closeButton = nullptr;
+    QSize m_baseSize;
+    QSize m_fittedSize;
     bool m_centred = false;
     bool m_pictureLoaded = false;
+    bool m_fitting = false;
 };
 
 } // namespace vellaro

@@ -2,11 +2,14 @@
 
 #include "icons.h"
 
+#include <QBoxLayout>
 #include <QDateEdit>
+#include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
 #include <QTimeEdit>
 
 namespace vellaro {
@@ -72,21 +75,19 @@ QString pickerTimePattern(const LocaleFormats &f)
     return pattern;
 }
 
-void makeLabel(QWidget *parent, const char *name, const QString &caption, int left, int top,
-               QWidget *buddy)
+QLabel *makeLabel(QWidget *parent, const char *name, const QString &caption, QWidget *buddy)
 {
     auto *label = new QLabel(caption, parent);
     label->setObjectName(QString::fromLatin1(name));
-    label->move(left, top);
-    label->adjustSize();
     label->setBuddy(buddy);
+    return label;
 }
 
 } // namespace
 
 WindowDesign ReminderEditor::design()
 {
-    return {QStringLiteral("Добавяне на напомняне"), QRect(309, 185, 401, 178), true};
+    return {QStringLiteral("Добавяне на напомняне"), QRect(309, 185, 401, 178), false};
 }
 
 ReminderEditor::ReminderEditor(AppContext &context, WindowSettings &settings, QWidget *parent)
@@ -101,38 +102,58 @@ ReminderEditor::ReminderEditor(AppContext &context, WindowSettings &settings, QW
     m_panel->setObjectName(QStringLiteral("panel"));
     m_panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
     m_panel->setLineWidth(2);
-    m_panel->setGeometry(8, 8, 385, 161);
 
     m_nameEdit = new PlainLineEdit(m_panel);
     m_nameEdit->setObjectName(QStringLiteral("nameEdit"));
-    m_nameEdit->setGeometry(16, 32, 233, 21);
     m_notesEdit = new PlainLineEdit(m_panel);
     m_notesEdit->setObjectName(QStringLiteral("notesEdit"));
-    m_notesEdit->setGeometry(16, 80, 233, 21);
 
     m_dateEdit = new QDateEdit(m_panel);
     m_dateEdit->setObjectName(QStringLiteral("dateEdit"));
-    m_dateEdit->setGeometry(256, 32, 113, 21);
     m_dateEdit->setCalendarPopup(true);
     m_timeEdit = new QTimeEdit(m_panel);
     m_timeEdit->setObjectName(QStringLiteral("timeEdit"));
-    m_timeEdit->setGeometry(256, 80, 113, 21);
     m_timeEdit->setTime(QTime(17, 11, 29));
 
-    makeLabel(m_panel, "nameLabel", QStringLiteral("&Име:"), 16, 16, m_nameEdit);
-    makeLabel(m_panel, "dateLabel", QStringLiteral("&Дата:"), 256, 16, m_dateEdit);
-    makeLabel(m_panel, "notesLabel", QStringLiteral("&Осведомяване за:"), 16, 64, m_notesEdit);
-    makeLabel(m_panel, "timeLabel", QStringLiteral("&Час:"), 256, 64, m_timeEdit);
+    QLabel *nameLabel = makeLabel(m_panel, "nameLabel", QStringLiteral("&Име:"), m_nameEdit);
+    QLabel *dateLabel = makeLabel(m_panel, "dateLabel", QStringLiteral("&Дата:"), m_dateEdit);
+    QLabel *notesLabel =
+        makeLabel(m_panel, "notesLabel", QStringLiteral("&Осведомяване за:"), m_notesEdit);
+    QLabel *timeLabel = makeLabel(m_panel, "timeLabel", QStringLiteral("&Час:"), m_timeEdit);
 
     m_okButton = new QPushButton(okButtonIcon(), QStringLiteral("&Запис"), m_panel);
     m_okButton->setObjectName(QStringLiteral("okButton"));
-    m_okButton->setGeometry(208, 120, 75, 25);
     m_okButton->setDefault(true);
     m_cancelButton = new QPushButton(cancelButtonIcon(), QStringLiteral("&Отмяна"), m_panel);
     m_cancelButton->setObjectName(QStringLiteral("cancelButton"));
-    m_cancelButton->setGeometry(296, 120, 75, 25);
     connect(m_okButton, &QPushButton::clicked, this, &ReminderEditor::accept);
     connect(m_cancelButton, &QPushButton::clicked, this, &ReminderEditor::reject);
+
+    // Two columns as in the design: the texts (which take the extra width) and the pickers.
+    auto *grid = new QGridLayout;
+    grid->setColumnStretch(0, 1);
+    grid->addWidget(nameLabel, 0, 0);
+    grid->addWidget(dateLabel, 0, 1);
+    grid->addWidget(m_nameEdit, 1, 0);
+    grid->addWidget(m_dateEdit, 1, 1);
+    grid->addWidget(notesLabel, 2, 0);
+    grid->addWidget(timeLabel, 2, 1);
+    grid->addWidget(m_notesEdit, 3, 0);
+    grid->addWidget(m_timeEdit, 3, 1);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(m_okButton);
+    buttons->addWidget(m_cancelButton);
+
+    auto *inside = new QVBoxLayout(m_panel);
+    inside->addLayout(grid);
+    inside->addStretch(1);
+    inside->addSpacing(style()->pixelMetric(QStyle::PM_LayoutVerticalSpacing));
+    inside->addLayout(buttons);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_panel);
 
     setTabOrder(m_nameEdit, m_notesEdit);
     setTabOrder(m_notesEdit, m_dateEdit);
@@ -142,6 +163,13 @@ ReminderEditor::ReminderEditor(AppContext &context, WindowSettings &settings, QW
     setFocusProxy(m_nameEdit);
 
     applyFormats();
+}
+
+void ReminderEditor::showEvent(QShowEvent *event)
+{
+    PersistentWindow::showEvent(event);
+    // Each add and each edit starts in the name, whatever had the focus when it last closed.
+    m_nameEdit->setFocus(Qt::OtherFocusReason);
 }
 
 void ReminderEditor::prepare()

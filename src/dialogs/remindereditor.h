@@ -24,7 +24,7 @@ struct ReminderDraft
 
 // The dialog that adds and edits a reminder. It only holds the four inputs; the main window
 // fills it before and reads it after each modal run. The date and time pickers keep the values
-// of the last use.
+// of the last use. Each run starts in the name field.
 class ReminderEditor final : public PersistentWindow
 {
     Q_OBJECT
@@ -43,6 +43,7 @@ public:
 
 protected:
     void prepare() override;
+    void showEvent(QShowEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:

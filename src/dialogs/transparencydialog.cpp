@@ -1,10 +1,13 @@
 #include "transparencydialog.h"
 
 #include "opacity.h"
+#include "windowlook.h"
 
 #include <QAbstractItemView>
+#include <QBoxLayout>
 #include <QComboBox>
 #include <QFrame>
+#include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,6 +30,7 @@ public:
     {
         return fontMetrics().size(Qt::TextShowMnemonic, text()) + QSize(1, 0);
     }
+    QSize minimumSizeHint() const override { return sizeHint(); }
 
 protected:
     void paintEvent(QPaintEvent *) override
@@ -63,12 +67,9 @@ TransparencyDialog::TransparencyDialog(AppContext &context, WindowSettings &sett
     auto *panel = new QFrame(this);
     panel->setObjectName(QStringLiteral("panel"));
     panel->setFrameStyle(QFrame::Box | QFrame::Plain);
-    panel->setGeometry(8, 8, 321, 73);
 
     auto *percentLabel = new MnemonicLabel(QStringLiteral("&Процент на прозрачност: "), panel);
     percentLabel->setObjectName(QStringLiteral("percentLabel"));
-    percentLabel->move(10, 13);
-    percentLabel->resize(percentLabel->sizeHint());
 
     m_percentCombo = new QComboBox(panel);
     m_percentCombo->setObjectName(QStringLiteral("percentCombo"));
@@ -81,30 +82,57 @@ TransparencyDialog::TransparencyDialog(AppContext &context, WindowSettings &sett
                               QStringLiteral("10"), QStringLiteral("0")});
     m_percentCombo->setCurrentIndex(-1);
     m_percentCombo->setEditText(QString::fromUtf16(kOpacityPromptText));
+    // Wide enough for the prompt it starts with.
+    m_percentCombo->setMinimumContentsLength(int(QString::fromUtf16(kOpacityPromptText).size()));
+    m_percentCombo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     const QString hint = QStringLiteral("Задаване на стойност на прозрачност [%]");
     m_percentCombo->setToolTip(hint);
     m_percentCombo->setStatusTip(hint);
-    m_percentCombo->setGeometry(160, 8, 145, m_percentCombo->sizeHint().height());
     m_percentCombo->installEventFilter(this);
     m_percentCombo->lineEdit()->installEventFilter(this);
 
-    auto *noteLabel = new QLabel(QStringLiteral("0% съответства на непрозрачен прозорец"), panel);
-    noteLabel->setObjectName(QStringLiteral("noteLabel"));
-    noteLabel->setTextFormat(Qt::PlainText);
-    QPalette maroon = noteLabel->palette();
-    maroon.setColor(QPalette::WindowText, QColor(128, 0, 0));
-    noteLabel->setPalette(maroon);
-    noteLabel->move(56, 48);
-    noteLabel->adjustSize();
+    m_noteLabel = new QLabel(QStringLiteral("0% съответства на непрозрачен прозорец"), panel);
+    m_noteLabel->setObjectName(QStringLiteral("noteLabel"));
+    m_noteLabel->setTextFormat(Qt::PlainText);
 
     m_okButton = new QPushButton(QStringLiteral("&Потвърди"), this);
     m_okButton->setObjectName(QStringLiteral("okButton"));
-    m_okButton->setGeometry(255, 88, 74, 25);
     m_okButton->setDefault(true);
     connect(m_okButton, &QPushButton::clicked, this, &TransparencyDialog::accept);
 
+    auto *grid = new QGridLayout(panel);
+    grid->setColumnStretch(1, 1);
+    grid->addWidget(percentLabel, 0, 0);
+    grid->addWidget(m_percentCombo, 0, 1);
+    grid->addWidget(m_noteLabel, 1, 0, 1, 2, Qt::AlignHCenter);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(m_okButton);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(panel);
+    layout->addStretch(1);
+    layout->addLayout(buttons);
+
     setTabOrder(m_percentCombo, m_okButton);
     setFocusProxy(m_percentCombo);
+    applyColours();
+}
+
+void TransparencyDialog::applyColours()
+{
+    // Not before the window has built its texts (a palette change reaches it while it does).
+    if (!m_noteLabel)
+        return;
+    setTextColour(m_noteLabel, QColor(128, 0, 0));
+}
+
+void TransparencyDialog::changeEvent(QEvent *event)
+{
+    PersistentWindow::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        applyColours();
 }
 
 QString TransparencyDialog::percentText() const

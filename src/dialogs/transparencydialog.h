@@ -3,6 +3,7 @@
 #include "persistentwindow.h"
 
 class QComboBox;
+class QLabel;
 class QPushButton;
 
 namespace vellaro {
@@ -23,9 +24,14 @@ public:
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
+    // The note's accent colour, made readable on the window's background.
+    void applyColours();
+
     QComboBox *m_percentCombo = nullptr;
+    QLabel *m_noteLabel = nullptr;
     QPushButton *m_okButton = nullptr;
 };
 

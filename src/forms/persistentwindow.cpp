@@ -3,7 +3,9 @@
 #include "guard.h"
 
 #include <QGuiApplication>
+#include <QLayout>
 #include <QScreen>
+#include <QTimer>
 
 namespace vellaro {
 
@@ -26,13 +28,6 @@ QList<WindowSettings *> &registry()
 bool onWayland()
 {
     return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
-}
-
-QFont windowFont()
-{
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(11);
-    return font;
 }
 
 } // namespace
@@ -98,51 +93,222 @@ void WindowSettings::setAlpha(int alpha)
         m_window->setWindowOpacity(m_alpha / 255.0);
 }
 
-PersistentWindow::PersistentWindow(AppContext &context, WindowSettings &settings, QWidget *parent)
-    : QDialog(parent, Qt::Window), m_context(context), m_settings(settings)
+WindowPlacement::WindowPlacement(QWidget &window, WindowSettings &settings)
+    : m_window(window), m_settings(settings)
 {
-    setFont(windowFont());
-    setWindowTitle(settings.m_caption);
+    m_window.setWindowTitle(settings.m_caption);
     const QRect bounds = settings.geometry();
     if (!onWayland())
-        move(bounds.topLeft());
-    if (settings.fixedSize())
-        setFixedSize(bounds.size());
-    else
-        resize(bounds.size());
+        m_window.move(bounds.topLeft());
+    m_window.resize(bounds.size());
 }
+
+void WindowPlacement::apply()
+{
+    m_settings.m_window = &m_window;
+    const QRect geometry = m_settings.geometry();
+    if (!onWayland())
+        m_window.move(geometry.topLeft());
+    const QSize stored(std::max(geometry.width(), 0), std::max(geometry.height(), 0));
+    const QSize size = stored.expandedTo(layoutMinimum());
+    setSize(size);
+    m_positionPlaced = false;
+    m_sizePlaced = size != stored;
+    m_placedSize = size;
+    keepOnScreen();
+    m_settings.setAlpha(m_settings.alpha());
+}
+
+void WindowPlacement::setSize(const QSize &size)
+{
+    if (m_settings.fixedSize())
+        m_window.setFixedSize(size);
+    else
+        m_window.resize(size);
+}
+
+QSize WindowPlacement::layoutMinimum() const
+{
+    QLayout *layout = m_window.layout();
+    if (!layout)
+        return m_window.minimumSize();
+    layout->activate();
+    return layout->totalMinimumSize().expandedTo(m_window.minimumSize());
+}
+
+void WindowPlacement::fitLayout()
+{
+    if (!m_window.layout())
+        return;
+    m_window.layout()->invalidate();
+    const QSize needed = m_window.size().expandedTo(layoutMinimum());
+    if (needed == m_window.size())
+        return;
+    setSize(needed);
+    m_sizePlaced = true;
+    m_placedSize = needed;
+    keepOnScreen();
+}
+
+QRect WindowPlacement::availableArea() const
+{
+    const QRect outer = m_window.isVisible() ? m_window.frameGeometry() : m_window.geometry();
+    const QScreen *best = nullptr;
+    qint64 bestArea = -1;
+    for (const QScreen *screen : QGuiApplication::screens()) {
+        const QRect common = screen->availableGeometry().intersected(outer);
+        const qint64 area = common.isEmpty() ? 0 : qint64(common.width()) * common.height();
+        if (area > bestArea) {
+            bestArea = area;
+            best = screen;
+        }
+    }
+    if (bestArea <= 0)
+        best = QGuiApplication::primaryScreen();
+    return best ? best->availableGeometry() : QRect();
+}
+
+void WindowPlacement::resizeForContents(const QSize &wanted)
+{
+    const QRect area = availableArea();
+    const QSize least = m_window.minimumSize();
+    QSize size = wanted.expandedTo(least).boundedTo(m_window.maximumSize());
+    if (area.isValid() && !m_settings.fixedSize())
+        size = size.boundedTo(area.size()).expandedTo(least);
+    if (size == m_window.size())
+        return;
+    setSize(size);
+    m_sizePlaced = true;
+    m_placedSize = size;
+    keepOnScreen();
+}
+
+void WindowPlacement::keepOnScreen()
+{
+    // The compositor places windows on Wayland; what it reports is no position to correct.
+    if (onWayland())
+        return;
+    const QRect area = availableArea();
+    if (!area.isValid())
+        return;
+    // The frame is known once the window manager has drawn it; before that it counts as none.
+    const QSize frame =
+        m_window.isVisible() ? m_window.frameGeometry().size() - m_window.size() : QSize(0, 0);
+    if (!m_settings.fixedSize()) {
+        const QSize room = (area.size() - frame).expandedTo(m_window.minimumSize());
+        const QSize size = m_window.size().boundedTo(room);
+        if (size != m_window.size()) {
+            m_window.resize(size);
+            m_sizePlaced = true;
+            m_placedSize = size;
+        }
+    }
+    const QRect outer(m_window.pos(), m_window.size() + frame);
+    QPoint position = m_window.pos();
+    if (outer.right() > area.right())
+        position.rx() -= outer.right() - area.right();
+    if (outer.bottom() > area.bottom())
+        position.ry() -= outer.bottom() - area.bottom();
+    position.setX(std::max(position.x(), area.left()));
+    position.setY(std::max(position.y(), area.top()));
+    if (position != m_window.pos()) {
+        m_window.move(position);
+        m_positionPlaced = true;
+        m_placedPosition = position;
+    }
+}
+
+void WindowPlacement::shown()
+{
+    keepOnScreen();
+    // The window manager's frame is known a moment after the window maps.
+    QTimer::singleShot(0, &m_window, [this] {
+        if (m_window.isVisible())
+            keepOnScreen();
+    });
+}
+
+void WindowPlacement::changed(const QEvent *event)
+{
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        fitLayout();
+}
+
+void WindowPlacement::save()
+{
+    m_settings.m_caption = m_window.windowTitle();
+    // What the program changed on its own is not the user's choice: the stored value stays.
+    const QRect stored = m_settings.m_geometry;
+    const QPoint position =
+        m_positionPlaced && m_window.pos() == m_placedPosition ? stored.topLeft() : m_window.pos();
+    const QSize size =
+        m_sizePlaced && m_window.size() == m_placedSize ? stored.size() : m_window.size();
+    m_settings.m_geometry = QRect(position, size);
+    m_settings.write();
+}
+
+PersistentWindow::PersistentWindow(AppContext &context, WindowSettings &settings, QWidget *parent)
+    : QDialog(parent, Qt::Window), m_context(context), m_placement(*this, settings)
+{}
 
 PersistentWindow::~PersistentWindow() = default;
 
 void PersistentWindow::initialize()
 {
     guarded([this] { prepare(); });
-    guarded([this] { applySettings(); });
-}
-
-void PersistentWindow::applySettings()
-{
-    m_settings.m_window = this;
-    const QRect geometry = m_settings.geometry();
-    if (!onWayland())
-        move(geometry.topLeft());
-    if (m_settings.fixedSize())
-        setFixedSize(std::max(geometry.width(), 0), std::max(geometry.height(), 0));
-    else
-        resize(geometry.size());
-    m_settings.setAlpha(m_settings.alpha());
+    guarded([this] { m_placement.apply(); });
 }
 
 void PersistentWindow::saveOnExit()
 {
-    m_settings.m_caption = windowTitle();
-    m_settings.m_geometry = QRect(pos(), size());
-    m_settings.write();
+    m_placement.save();
+}
+
+void PersistentWindow::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    m_placement.shown();
+}
+
+void PersistentWindow::changeEvent(QEvent *event)
+{
+    QDialog::changeEvent(event);
+    m_placement.changed(event);
 }
 
 void PersistentWindow::keyPressEvent(QKeyEvent *event)
 {
     QWidget::keyPressEvent(event);
+}
+
+PersistentMainWindow::PersistentMainWindow(AppContext &context, WindowSettings &settings,
+                                           QWidget *parent)
+    : QMainWindow(parent), m_context(context), m_placement(*this, settings)
+{}
+
+PersistentMainWindow::~PersistentMainWindow() = default;
+
+void PersistentMainWindow::initialize()
+{
+    guarded([this] { prepare(); });
+    guarded([this] { m_placement.apply(); });
+}
+
+void PersistentMainWindow::saveOnExit()
+{
+    m_placement.save();
+}
+
+void PersistentMainWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    m_placement.shown();
+}
+
+void PersistentMainWindow::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    m_placement.changed(event);
 }
 
 } // namespace vellaro

@@ -3,12 +3,11 @@
 #include "appcontext.h"
 
 #include <QDialog>
+#include <QMainWindow>
 #include <QPointer>
 #include <QRect>
 
 namespace vellaro {
-
-class PersistentWindow;
 
 // How a window is drawn before the settings file has a say: its caption, position and size,
 // and whether the user may resize it.
@@ -48,22 +47,76 @@ public:
     void setAlpha(int alpha);
     QRect geometry() const { return m_geometry; }
     bool fixedSize() const { return m_fixedSize; }
-    PersistentWindow *window() const { return m_window; }
+    // The window built for the record, while there is one.
+    QWidget *window() const { return m_window; }
 
 private:
-    friend class PersistentWindow;
+    friend class WindowPlacement;
 
     AppContext &m_context;
     QString m_caption;
     QRect m_geometry;
     bool m_fixedSize;
     int m_alpha = 255;
-    QPointer<PersistentWindow> m_window;
+    QPointer<QWidget> m_window;
 };
 
-// The common base of every window of the program: a dialog (the modal ones run with exec())
-// that takes its position, size and opacity from its settings record when it is initialised,
-// and hands them back when the program ends.
+// What every window of the program does with its settings record, whichever Qt window it is.
+//
+// Every window lays its controls out with Qt layouts in the desktop's font (the application
+// font; captions that stand out are bold or larger versions of it, never another family). The
+// design size is the default; a window is never smaller than its layout needs (fixed-size
+// windows are fixed at the larger of the two), and it is kept wholly on the available area of
+// its screen. What the program changes on its own (a size grown for a larger font or a long
+// text, a position moved back onto the screen) is not written to the settings file: the stored
+// values change only when the user moves or resizes the window.
+class WindowPlacement final
+{
+public:
+    // Gives the window its caption and the record's position and size.
+    WindowPlacement(QWidget &window, WindowSettings &settings);
+
+    // Takes the geometry and opacity from the record, grown to the layout's needs and kept on
+    // the screen.
+    void apply();
+    // Hands the geometry and caption to the record and writes it; throws
+    // Error("Unable to write to ...").
+    void save();
+    // From the window's showEvent and changeEvent.
+    void shown();
+    void changed(const QEvent *event);
+
+    // Resizes the window for its contents, within the available screen; a size set this way
+    // is not stored (unless the user resizes the window afterwards).
+    void resizeForContents(const QSize &size);
+    // Moves (and, when resizable, shrinks) the window so that it lies wholly on the available
+    // area of its screen; a position set this way is not stored.
+    void keepOnScreen();
+    // The smallest size the window's layout allows.
+    QSize layoutMinimum() const;
+    // The available area of the screen the window is on (or would be on).
+    QRect availableArea() const;
+
+    int alpha() const { return m_settings.alpha(); }
+    void setAlpha(int alpha) { m_settings.setAlpha(alpha); }
+
+private:
+    void setSize(const QSize &size);
+    // Grows the window to what its layout needs (after a change of font or style).
+    void fitLayout();
+
+    QWidget &m_window;
+    WindowSettings &m_settings;
+    // Where the program itself last put the window, and the size it last gave it.
+    QPoint m_placedPosition;
+    QSize m_placedSize;
+    bool m_positionPlaced = false;
+    bool m_sizePlaced = false;
+};
+
+// The common base of the program's dialog windows (the modal ones run with exec()): takes its
+// position, size and opacity from its settings record when it is initialised, and hands them
+// back when the program ends.
 class PersistentWindow : public QDialog
 {
     Q_OBJECT
@@ -79,12 +132,19 @@ public:
     // Error("Unable to write to ...").
     virtual void saveOnExit();
 
-    int alpha() const { return m_settings.alpha(); }
-    void setAlpha(int alpha) { m_settings.setAlpha(alpha); }
+    int alpha() const { return m_placement.alpha(); }
+    void setAlpha(int alpha) { m_placement.setAlpha(alpha); }
 
 protected:
     virtual void prepare() {}
 
+    void resizeForContents(const QSize &size) { m_placement.resizeForContents(size); }
+    void keepOnScreen() { m_placement.keepOnScreen(); }
+    QSize layoutMinimum() const { return m_placement.layoutMinimum(); }
+    QRect availableArea() const { return m_placement.availableArea(); }
+
+    void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
     // Keys reach the window's controls as in any other window: Esc closes nothing and Enter
     // presses nothing unless the window itself says so.
     void keyPressEvent(QKeyEvent *event) override;
@@ -92,9 +152,34 @@ protected:
     AppContext &m_context;
 
 private:
-    void applySettings();
+    WindowPlacement m_placement;
+};
 
-    WindowSettings &m_settings;
+// The same for the main window, a QMainWindow (menu bar, central list, status bar).
+class PersistentMainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    PersistentMainWindow(AppContext &context, WindowSettings &settings, QWidget *parent = nullptr);
+    ~PersistentMainWindow() override;
+
+    void initialize();
+    virtual void saveOnExit();
+
+    int alpha() const { return m_placement.alpha(); }
+    void setAlpha(int alpha) { m_placement.setAlpha(alpha); }
+
+protected:
+    virtual void prepare() {}
+
+    void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+    AppContext &m_context;
+
+private:
+    WindowPlacement m_placement;
 };
 
 } // namespace vellaro

@@ -34,11 +34,15 @@ const QColor kHighlightFill(198, 211, 239);
 const QColor kHighlightFrame(49, 105, 198);
 const QColor kFrameColour(138, 134, 122);
 
-QFont barFont()
+// The bar's entries are as tall as the design's or as the desktop font needs, if more.
+int barItemHeight(const QFontMetrics &metrics)
 {
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(11);
-    return font;
+    return std::max(kBarItemHeight, metrics.height() + 6);
+}
+
+int barHeight(const QFontMetrics &metrics)
+{
+    return barItemHeight(metrics) + (kBarHeight - kBarItemHeight);
 }
 
 // Menus are white whatever the desktop's colours; a light text colour would vanish on them.
@@ -119,7 +123,7 @@ public:
         if (type == CT_MenuBarItem) {
             if (const auto *item = qstyleoption_cast<const QStyleOptionMenuItem *>(option)) {
                 const int text = item->fontMetrics.size(Qt::TextShowMnemonic, item->text).width();
-                return {text + 2 * kBarItemPadding, kBarItemHeight};
+                return {text + 2 * kBarItemPadding, barItemHeight(item->fontMetrics)};
             }
         }
         return QProxyStyle::sizeFromContents(type, option, size, widget);
@@ -396,8 +400,8 @@ AdaptiveMenuBar::AdaptiveMenuBar(const MenuBarDefinition &stored,
     auto *look = new MenuLookStyle;
     look->setParent(this);
     setStyle(look);
-    setFont(barFont());
-    setFixedHeight(kBarHeight);
+    // The desktop's font, as every window has it.
+    setFixedHeight(barHeight(fontMetrics()));
 
     m_expandTimer->setSingleShot(true);
     connect(m_expandTimer, &QTimer::timeout, this,
@@ -550,6 +554,13 @@ void AdaptiveMenuBar::runEntry(int menu, int item, QAction *command)
         m_sound->playEvent(QStringLiteral("menu-click"));
     if (command)
         command->trigger();
+}
+
+void AdaptiveMenuBar::changeEvent(QEvent *event)
+{
+    QMenuBar::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        setFixedHeight(barHeight(fontMetrics()));
 }
 
 void AdaptiveMenuBar::paintEvent(QPaintEvent *)

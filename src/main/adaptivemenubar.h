@@ -97,6 +97,7 @@ public:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     friend class AdaptiveMenu;

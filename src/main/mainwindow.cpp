@@ -17,7 +17,6 @@
 #include <QMenu>
 #include <QStatusBar>
 #include <QStatusTipEvent>
-#include <QVBoxLayout>
 
 namespace vellaro {
 
@@ -36,6 +35,14 @@ void setWidthIfChanged(QLabel *label, int width)
         label->setFixedWidth(width);
 }
 
+// The width a panel's text needs, with the room its frame and margins take.
+int neededWidth(const QLabel *label)
+{
+    const QMargins m = label->contentsMargins();
+    return label->fontMetrics().horizontalAdvance(label->text()) + m.left() + m.right() +
+           2 * label->frameWidth() + 4;
+}
+
 } // namespace
 
 WindowDesign MainWindow::design()
@@ -45,7 +52,7 @@ WindowDesign MainWindow::design()
 
 MainWindow::MainWindow(AppContext &context, WindowSettings &settings, AppCore &core,
                        QWidget *parent)
-    : PersistentWindow(context, settings, parent), m_core(core)
+    : PersistentMainWindow(context, settings, parent), m_core(core)
 {
     setObjectName(QStringLiteral("MainWindow"));
     setWindowIcon(programIcon());
@@ -73,24 +80,35 @@ MainWindow::MainWindow(AppContext &context, WindowSettings &settings, AppCore &c
     connect(m_transparencyAction, &QAction::triggered, this,
             guardedSlot(&m_core, &AppCore::chooseTransparency));
 
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-
     buildMenuBar();
-    layout->setMenuBar(m_menuBar);
+    setMenuBar(m_menuBar);
 
     m_view = new ReminderView(this);
     m_view->setObjectName(QStringLiteral("reminderView"));
     m_view->setModel(core.model());
-    layout->addWidget(m_view, 1);
+    setCentralWidget(m_view);
+    // The commands that act on the selected row follow the selection as it changes.
+    connect(m_view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            guardedSlot(this, &MainWindow::updateCommands));
+    connect(core.model(), &QAbstractItemModel::modelReset, this,
+            guardedSlot(this, &MainWindow::updateCommands));
+    connect(core.model(), &QAbstractItemModel::layoutChanged, this,
+            guardedSlot(this, &MainWindow::updateCommands));
+    connect(core.model(), &QAbstractItemModel::rowsRemoved, this,
+            guardedSlot(this, &MainWindow::updateCommands));
     connect(m_view->horizontalHeader(), &QHeaderView::sectionClicked, this,
             guardedSlot(this, &MainWindow::sortByColumn));
-    connect(m_view, &ReminderView::mouseDown, this, guardedSlot(this, &MainWindow::showRowMenu));
+    // The date and time are as wide as their texts; the name and the notes share the rest.
+    QHeaderView *header = m_view->horizontalHeader();
+    header->setResizeContentsPrecision(200);
+    header->setSectionResizeMode(QHeaderView::Stretch);
+    for (const int column : {1, 2})
+        header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    connect(m_view, &ReminderView::customContextMenuRequested, this,
+            guardedSlot(this, &MainWindow::showRowMenu));
 
     m_statusBar = new QStatusBar(this);
     m_statusBar->setObjectName(QStringLiteral("statusBar"));
-    m_statusBar->setFixedHeight(19);
     for (int i = 0; i < 3; ++i) {
         m_panels[i] = new QLabel(m_statusBar);
         m_panels[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
@@ -103,7 +121,7 @@ MainWindow::MainWindow(AppContext &context, WindowSettings &settings, AppCore &c
     m_statusBar->addWidget(m_panels[0], 1);
     m_statusBar->addWidget(m_panels[1]);
     m_statusBar->addWidget(m_panels[2]);
-    layout->addWidget(m_statusBar);
+    setStatusBar(m_statusBar);
 
     buildRowMenu();
 
@@ -185,6 +203,11 @@ void MainWindow::prepare()
 void MainWindow::updateOnIdle()
 {
     updateStatusBar();
+    updateCommands();
+}
+
+void MainWindow::updateCommands()
+{
     const bool selected = selectedRow() >= 0;
     if (m_deleteAction->isEnabled() != selected)
         m_deleteAction->setEnabled(selected);
@@ -199,11 +222,13 @@ void MainWindow::updateStatusBar()
         m_statusDate = today;
         m_statusDateText = m_context.formats->dateText(today);
     }
-    setWidthIfChanged(m_panels[1], 44);
+    // The design's widths, or what the texts need in the desktop's font when that is more.
     setTextIfChanged(m_panels[1], QStringLiteral("Днес е"));
-    setWidthIfChanged(m_panels[2], 100);
+    setWidthIfChanged(m_panels[1], std::max(44, neededWidth(m_panels[1])));
     setTextIfChanged(m_panels[2], m_statusDateText);
-    if (const int width = std::max(m_statusBar->width() - 155, 0);
+    setWidthIfChanged(m_panels[2], std::max(100, neededWidth(m_panels[2])));
+    const int others = m_panels[1]->maximumWidth() + m_panels[2]->maximumWidth() + 11;
+    if (const int width = std::max(m_statusBar->width() - others, 0);
         m_panels[0]->maximumWidth() != width)
         m_panels[0]->setMaximumWidth(width);
     setTextIfChanged(m_panels[0], m_hint);
@@ -226,10 +251,10 @@ void MainWindow::sortByColumn(int column)
     model()->resort();
 }
 
-void MainWindow::showRowMenu(Qt::MouseButton button, QPoint globalPos)
+void MainWindow::showRowMenu(QPoint viewportPos)
 {
-    if (button == Qt::RightButton && selectedRow() >= 0)
-        m_rowMenu->popup(globalPos);
+    if (selectedRow() >= 0)
+        m_rowMenu->popup(m_view->viewport()->mapToGlobal(viewportPos));
 }
 
 void MainWindow::deleteSelectedReminder()
@@ -264,7 +289,7 @@ bool MainWindow::event(QEvent *event)
         m_hint = static_cast<QStatusTipEvent *>(event)->tip();
         return true;
     }
-    return PersistentWindow::event(event);
+    return PersistentMainWindow::event(event);
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
@@ -272,12 +297,12 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     // Pop-up menus are windows of their own, so their hints do not travel up to this one.
     if (watched == m_rowMenu && event->type() == QEvent::StatusTip)
         m_hint = static_cast<QStatusTipEvent *>(event)->tip();
-    return PersistentWindow::eventFilter(watched, event);
+    return PersistentMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    PersistentWindow::closeEvent(event);
+    PersistentMainWindow::closeEvent(event);
     requestApplicationExit();
 }
 

@@ -19,7 +19,7 @@ class ReminderView;
 // The main window: the list of every reminder, its commands, menu bar and status bar. What the
 // window does not show (the list itself, the check, the timed save, the tray icon) lives in the
 // AppCore, which builds this window the first time it is to be shown. Closing it ends the program.
-class MainWindow final : public PersistentWindow
+class MainWindow final : public PersistentMainWindow
 {
     Q_OBJECT
 
@@ -32,11 +32,15 @@ public:
     ReminderListModel *model() const;
     int sortColumn() const;
 
-    // Each time the event loop is about to wait: the status bar and which commands apply.
+    // Each time the event loop is about to wait: the status bar (and, once more, the commands).
     void updateOnIdle();
+    // Delete and edit apply while a row is selected; called as the selection or the list changes.
+    void updateCommands();
     void updateStatusBar();
     void sortByColumn(int column);
-    void showRowMenu(Qt::MouseButton button, QPoint globalPos);
+    // The row menu, when a row is selected, at a point of the list's viewport (where the right
+    // click was, or under the current row when asked for from the keyboard).
+    void showRowMenu(QPoint viewportPos);
 
     // The commands that act on the selected row.
     void editSelectedReminder();

@@ -1,6 +1,8 @@
 #include "reminderview.h"
 
+#include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 namespace vellaro {
@@ -16,19 +18,56 @@ ReminderView::ReminderView(QWidget *parent) : QTableView(parent)
     setTabKeyNavigation(false);
     setMouseTracking(true);
     setIconSize(QSize(16, 16));
+    setContextMenuPolicy(Qt::CustomContextMenu);
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    verticalHeader()->setDefaultSectionSize(std::max(fontMetrics().height(), 16) + 3);
+    verticalHeader()->setDefaultSectionSize(std::max(fontMetrics().height(), 16) + 6);
     horizontalHeader()->setSectionsClickable(true);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    horizontalHeader()->setMinimumSectionSize(fontMetrics().averageCharWidth() * 4);
 }
 
-void ReminderView::mousePressEvent(QMouseEvent *event)
+QPoint ReminderView::keyboardMenuPosition() const
 {
-    QTableView::mousePressEvent(event);
-    emit mouseDown(event->button(), event->globalPosition().toPoint());
+    // The menu acts on the selected row; without one, on the current.
+    QModelIndex current = currentIndex();
+    if (selectionModel() && !selectionModel()->selectedRows().isEmpty())
+        current = selectionModel()->selectedRows().first();
+    if (!current.isValid())
+        return {0, 0};
+    const QRect row = visualRect(current.siblingAtColumn(0));
+    const QRect shown = viewport()->rect();
+    return {std::clamp(row.left() + row.height() / 2, shown.left(), shown.right()),
+            std::clamp(row.bottom(), shown.top(), shown.bottom())};
+}
+
+bool ReminderView::event(QEvent *event)
+{
+    // The platform's keyboard context menu event (the Menu key) comes to the view itself with a
+    // position of its own choosing: the menu opens at the current row instead.
+    if (event->type() == QEvent::ContextMenu &&
+        static_cast<QContextMenuEvent *>(event)->reason() == QContextMenuEvent::Keyboard &&
+        contextMenuPolicy() == Qt::CustomContextMenu) {
+        event->accept();
+        emit customContextMenuRequested(keyboardMenuPosition());
+        return true;
+    }
+    return QTableView::event(event);
+}
+
+void ReminderView::keyPressEvent(QKeyEvent *event)
+{
+    // Shift+F10 is the other keyboard way to a context menu; no platform turns it into a context
+    // menu event here.
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier &&
+        contextMenuPolicy() == Qt::CustomContextMenu) {
+        event->accept();
+        emit customContextMenuRequested(keyboardMenuPosition());
+        return;
+    }
+    QTableView::keyPressEvent(event);
 }
 
 void ReminderView::mouseMoveEvent(QMouseEvent *event)

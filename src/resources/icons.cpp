@@ -1,8 +1,83 @@
 #include "icons.h"
 
+#include <QIconEngine>
+#include <QImage>
+#include <QPainter>
+#include <QPixmap>
 #include <QString>
 
+#include <algorithm>
+#include <cmath>
+
 namespace vellaro {
+
+namespace {
+
+// The monogram with a white ring around its shape (a pixel wide at tray sizes): its
+// black outline stands out on light panels, the ring on dark ones (the picture alone is mostly
+// black and vanishes on a dark panel).
+class HaloIconEngine final : public QIconEngine
+{
+public:
+    explicit HaloIconEngine(const QString &path) : m_path(path), m_picture(path) {}
+
+    QIconEngine *clone() const override { return new HaloIconEngine(m_path); }
+    QString key() const override { return QStringLiteral("vellaro-halo"); }
+
+    QSize actualSize(const QSize &size, QIcon::Mode, QIcon::State) override { return size; }
+
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
+    {
+        return {{16, 16}, {22, 22}, {24, 24}, {32, 32}, {48, 48}, {64, 64}};
+    }
+
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+        QPixmap drawn = pixmap(rect.size() * ratio, mode, state);
+        drawn.setDevicePixelRatio(ratio);
+        painter->drawPixmap(rect, drawn);
+    }
+
+    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override
+    {
+        if (size.width() < 8 || size.height() < 8)
+            return m_picture.pixmap(size, mode, state);
+        // One pixel wide at tray sizes, a little wider where the picture is larger.
+        const int ring =
+            std::max(1, int(std::lround(std::min(size.width(), size.height()) / 24.0)));
+        const QImage shape = m_picture.pixmap(size - QSize(2 * ring, 2 * ring), mode, state)
+                                 .toImage()
+                                 .convertToFormat(QImage::Format_ARGB32);
+        QImage out(size, QImage::Format_ARGB32_Premultiplied);
+        out.fill(Qt::transparent);
+        // The ring: each pixel as opaque as the most opaque of the picture's pixels around it.
+        for (int y = 0; y < out.height(); ++y) {
+            for (int x = 0; x < out.width(); ++x) {
+                int alpha = 0;
+                for (int dy = -2 * ring; dy <= 0; ++dy) {
+                    for (int dx = -2 * ring; dx <= 0; ++dx) {
+                        const int sx = x + dx;
+                        const int sy = y + dy;
+                        if (sx >= 0 && sy >= 0 && sx < shape.width() && sy < shape.height())
+                            alpha = std::max(alpha, qAlpha(shape.pixel(sx, sy)));
+                    }
+                }
+                out.setPixel(x, y, qPremultiply(qRgba(255, 255, 255, alpha)));
+            }
+        }
+        QPainter painter(&out);
+        painter.drawImage(ring, ring, shape);
+        painter.end();
+        return QPixmap::fromImage(out);
+    }
+
+private:
+    QString m_path;
+    QIcon m_picture;
+};
+
+} // namespace
 
 QIcon commandIcon(int index)
 {
@@ -13,7 +88,7 @@ QIcon commandIcon(int index)
 
 QIcon programIcon()
 {
-    return QIcon(QStringLiteral(":/icons/vellaro.svg"));
+    return QIcon(new HaloIconEngine(QStringLiteral(":/icons/vellaro.svg")));
 }
 
 QIcon editorIcon()

@@ -44,14 +44,20 @@ bool runFirstEntryOfMenu(Session &s, XWindow main, int stepsRight)
     return true;
 }
 
-// Without a window manager the client area is the whole window.
+// Without a window manager the client area is the whole window. The window is the design's
+// 271 x 150 or larger, as its layout needs in the desktop's font.
 bool isCentred(Session &s, XWindow window)
 {
     const QList<QByteArray> screen = s.run("xdotool", {"getdisplaygeometry"}).out.split(' ');
-    const QPoint centre((screen.value(0).toInt() - 271) / 2,
-                        (screen.value(1).trimmed().toInt() - 150) / 2);
-    return waitUntil([&] { return s.windowGeometry(window) == QRect(centre, QSize(271, 150)); },
-                     5000);
+    return waitUntil(
+        [&] {
+            const QRect geometry = s.windowGeometry(window);
+            const QPoint centre((screen.value(0).toInt() - geometry.width()) / 2,
+                                (screen.value(1).trimmed().toInt() - geometry.height()) / 2);
+            return geometry.width() >= 271 && geometry.height() >= 150 &&
+                   geometry.topLeft() == centre;
+        },
+        5000);
 }
 
 } // namespace
@@ -97,7 +103,7 @@ private slots:
             QVERIFY2(opacityIs(s, w, 155), qPrintable(s.windowTitle(w)));
 
         // Left elsewhere at exit, so the next start has a stored position to ignore.
-        QVERIFY(s.moveResizeWindow(about, QRect(40, 50, 271, 150)));
+        QVERIFY(s.moveResizeWindow(about, QRect(QPoint(40, 50), s.windowGeometry(about).size())));
         QVERIFY(s.closeWindowPolitely(main));
         QVERIFY2(Session::waitForExit(app, kTimeoutMs), qPrintable(Session::outputOf(app)));
 

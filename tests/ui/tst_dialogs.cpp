@@ -56,7 +56,7 @@ struct WindowSet
     {
         QList<int> out;
         for (const WindowSettings *settings : WindowSettings::all()) {
-            const PersistentWindow *w = settings->window();
+            const QWidget *w = settings->window();
             out << settings->alpha() << (w ? qRound(w->windowOpacity() * 255) : settings->alpha());
         }
         return out;

@@ -7,10 +7,14 @@
 #include "reminderlistmodel.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QFile>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QMenu>
+#include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -20,6 +24,15 @@
 using namespace vellaro;
 
 namespace {
+
+// A right click as the window system delivers it: the press, then the context menu event.
+void rightClick(QWidget *viewport, QPoint pos)
+{
+    QTest::mousePress(viewport, Qt::RightButton, {}, pos);
+    QContextMenuEvent menu(QContextMenuEvent::Mouse, pos, viewport->mapToGlobal(pos));
+    QApplication::sendEvent(viewport, &menu);
+    QTest::mouseRelease(viewport, Qt::RightButton, {}, pos);
+}
 
 QStringList names(const ReminderListModel *m)
 {
@@ -149,6 +162,26 @@ private slots:
         QVERIFY(action(w, "editAction")->isEnabled());
     }
 
+    void commandsEnabled_followTheSelectionSignals_withoutWaitingForIdle()
+    {
+        auto w = createWindow("a\r\nb\r\n");
+        QVERIFY(qobject_cast<QMainWindow *>(w));
+        QCOMPARE(w->statusBar()->objectName(), QString("statusBar"));
+        QCOMPARE(w->centralWidget(), list(w));
+        w->updateOnIdle();
+        QVERIFY(!action(w, "deleteAction")->isEnabled());
+        selectRow(w, 0);
+        QVERIFY(action(w, "deleteAction")->isEnabled());
+        QVERIFY(action(w, "editAction")->isEnabled());
+        list(w)->selectionModel()->clearSelection();
+        QVERIFY(!action(w, "deleteAction")->isEnabled());
+        selectRow(w, 1);
+        QVERIFY(action(w, "editAction")->isEnabled());
+        w->deleteSelectedReminder();
+        QVERIFY(!action(w, "deleteAction")->isEnabled());
+        QVERIFY(!action(w, "editAction")->isEnabled());
+    }
+
     void rightClick_opensContextMenuOnlyWithSelection()
     {
         auto w = createWindow("a\r\nb\r\n");
@@ -158,13 +191,67 @@ private slots:
         QWidget *viewport = list(w)->viewport();
         const QPoint empty(10, viewport->height() - 5);
 
-        QTest::mousePress(viewport, Qt::RightButton, {}, empty);
+        rightClick(viewport, empty);
         QVERIFY(!menu->isVisible());
 
         const QRect row0 = list(w)->visualRect(w->model()->index(0, 0));
-        QTest::mousePress(viewport, Qt::RightButton, {}, row0.center());
+        rightClick(viewport, row0.center());
         QTRY_VERIFY(menu->isVisible());
+        QVERIFY(menu->geometry().contains(viewport->mapToGlobal(row0.center()) + QPoint(1, 1)));
         menu->hide();
+    }
+
+    void menuKeyAndShiftF10_openTheRowMenuAtTheCurrentRow()
+    {
+        auto w = createWindow("a\r\nb\r\nc\r\n");
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        auto *menu = w->findChild<QMenu *>("rowMenu");
+        QTableView *view = list(w);
+        view->setFocus();
+
+        // Nothing selected: no menu.
+        QTest::keyClick(view, Qt::Key_F10, Qt::ShiftModifier);
+        QVERIFY(!menu->isVisible());
+
+        selectRow(w, 2);
+        const QRect row2 = view->visualRect(w->model()->index(2, 0));
+        // The Menu key reaches the view as the platform's keyboard context menu event, with a
+        // position of the platform's choosing (on X11 the mouse pointer's).
+        QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(1, 1),
+                              view->mapToGlobal(QPoint(1, 1)));
+        QApplication::sendEvent(view, &key);
+        QTRY_VERIFY(menu->isVisible());
+        const QPoint anchor = view->viewport()->mapToGlobal(row2.bottomLeft());
+        QVERIFY(qAbs(menu->y() - anchor.y()) <= 2);
+        menu->hide();
+
+        QTest::keyClick(view, Qt::Key_F10, Qt::ShiftModifier);
+        QTRY_VERIFY(menu->isVisible());
+        QVERIFY(qAbs(menu->y() - anchor.y()) <= 2);
+        menu->hide();
+    }
+
+    void columns_dateAndTimeFitTheirTexts_nameAndNotesShareTheRest()
+    {
+        auto w = createWindow("a name\r\n\t9.12.2026 г.\r\n\t17:11:29\r\n\tnotes\r\n");
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        QTableView *view = list(w);
+        QHeaderView *header = view->horizontalHeader();
+        QCOMPARE(header->sectionResizeMode(1), QHeaderView::ResizeToContents);
+        QCOMPARE(header->sectionResizeMode(2), QHeaderView::ResizeToContents);
+        QCOMPARE(header->sectionResizeMode(0), QHeaderView::Stretch);
+        QCOMPARE(header->sectionResizeMode(3), QHeaderView::Stretch);
+        for (int column : {1, 2}) {
+            const QString text = w->model()->index(0, column).data().toString();
+            QVERIFY(header->sectionSize(column) >= view->fontMetrics().horizontalAdvance(text));
+        }
+        QVERIFY(qAbs(header->sectionSize(0) - header->sectionSize(3)) <= 1);
+        int total = 0;
+        for (int column = 0; column < 4; ++column)
+            total += header->sectionSize(column);
+        QVERIFY(qAbs(total - view->viewport()->width()) <= 1);
     }
 
     void rename_resortsAndStartsSaveTimer_deleteDoesNot()

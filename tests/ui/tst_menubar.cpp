@@ -118,8 +118,9 @@ private slots:
 
     void freshStart_menusWhole_unusedEntriesInTheLightColumn()
     {
-        QCOMPARE(m_bar->height(), 24);
-        QCOMPARE(m_bar->font().family(), QString("Tahoma"));
+        // The desktop's font; the design's height, or more where the font needs it.
+        QCOMPARE(m_bar->font().family(), QApplication::font().family());
+        QCOMPARE(m_bar->height(), std::max(24, m_bar->fontMetrics().height() + 8));
         AdaptiveMenu *file = open(kFile);
         QVERIFY(file);
         QCOMPARE(shown(file), kWholeFile);

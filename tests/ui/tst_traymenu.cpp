@@ -99,7 +99,7 @@ private slots:
         QVERIFY(!core->builtMainWindow());
         const QWidgetList windows = QApplication::topLevelWidgets();
         QVERIFY(std::none_of(windows.begin(), windows.end(), [](QWidget *t) {
-            return qobject_cast<PersistentWindow *>(t) != nullptr;
+            return qobject_cast<PersistentWindow *>(t) || qobject_cast<PersistentMainWindow *>(t);
         }));
         item("trayAbout")->trigger();
         QVERIFY(core->aboutWindow()->isVisible());
