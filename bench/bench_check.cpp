@@ -3,9 +3,9 @@
 // not check for eight hours. The tick should cost the same for both lengths. Beside them the plan
 // of the next wake-up, which looks up the texts of each second up to the next one that is due (an
 // hour at most), and the first plan after an add, which builds the index of due rows again.
-#include "remindercheck.h"
-#include "reminderlistmodel.h"
-#include "wakeplan.h"
+#include "core/remindercheck.h"
+#include "core/reminderlistmodel.h"
+#include "core/wakeplan.h"
 
 #include <QCoreApplication>
 

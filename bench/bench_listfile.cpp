@@ -1,10 +1,10 @@
 // Loading the list file into the sorted list, saving it back, re-sorting it by another column,
 // and the memory a long list holds; with the disk's own cost of writing the same bytes beside
 // them, which no change of ours can go below.
-#include "atomicfile.h"
 #include "benchdata.h"
-#include "listfile.h"
-#include "reminderlistmodel.h"
+#include "core/atomicfile.h"
+#include "core/listfile.h"
+#include "core/reminderlistmodel.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "benchdata.h"
 
-#include "localeformats.h"
+#include "core/localeformats.h"
 
 #include <QDate>
 #include <QTime>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reminderentry.h"
+#include "core/reminderentry.h"
 
 namespace vellaro::bench {
 

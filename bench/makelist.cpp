@@ -1,9 +1,9 @@
 // Writes a list file of realistic entries, saved in the order of a column as the program saves
 // it (by name unless told), for measurements with a long list: bench_makelist PATH COUNT [COLUMN]
 #include "benchdata.h"
-#include "error.h"
-#include "listfile.h"
-#include "reminderlistmodel.h"
+#include "core/error.h"
+#include "core/listfile.h"
+#include "core/reminderlistmodel.h"
 
 #include <QCoreApplication>
 

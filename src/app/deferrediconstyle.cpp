@@ -1,4 +1,4 @@
-#include "deferrediconstyle.h"
+#include "app/deferrediconstyle.h"
 
 #include <QIconEngine>
 #include <QPainter>

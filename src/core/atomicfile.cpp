@@ -1,4 +1,4 @@
-#include "atomicfile.h"
+#include "core/atomicfile.h"
 
 #include <QFile>
 #include <QFileInfo>

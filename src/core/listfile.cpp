@@ -1,7 +1,7 @@
-#include "listfile.h"
+#include "core/listfile.h"
 
-#include "atomicfile.h"
-#include "error.h"
+#include "core/atomicfile.h"
+#include "core/error.h"
 
 #include <QFile>
 #include <QHash>

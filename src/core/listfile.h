@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reminderentry.h"
+#include "core/reminderentry.h"
 
 #include <QByteArray>
 #include <QLocale>

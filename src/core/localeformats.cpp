@@ -1,6 +1,6 @@
-#include "localeformats.h"
+#include "core/localeformats.h"
 
-#include "error.h"
+#include "core/error.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
-#include "opacity.h"
+#include "core/opacity.h"
 
-#include "error.h"
+#include "core/error.h"
 
 #include <charconv>
 #include <cmath>

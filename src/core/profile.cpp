@@ -1,7 +1,7 @@
-#include "profile.h"
+#include "core/profile.h"
 
-#include "atomicfile.h"
-#include "error.h"
+#include "core/atomicfile.h"
+#include "core/error.h"
 
 #include <QFile>
 

@@ -1,8 +1,8 @@
-#include "remindercheck.h"
+#include "core/remindercheck.h"
 
-#include "reminderlistmodel.h"
-#include "secondtexts.h"
-#include "wakeplan.h"
+#include "core/reminderlistmodel.h"
+#include "core/secondtexts.h"
+#include "core/wakeplan.h"
 
 namespace vellaro {
 

@@ -1,4 +1,4 @@
-#include "reminderentry.h"
+#include "core/reminderentry.h"
 
 namespace vellaro {
 

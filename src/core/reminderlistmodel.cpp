@@ -1,4 +1,4 @@
-#include "reminderlistmodel.h"
+#include "core/reminderlistmodel.h"
 
 #include <algorithm>
 #include <numeric>

@@ -1,8 +1,8 @@
-#include "reminderwatch.h"
+#include "core/reminderwatch.h"
 
-#include "clock.h"
-#include "reminderlistmodel.h"
-#include "wallclocktimer.h"
+#include "core/clock.h"
+#include "core/reminderlistmodel.h"
+#include "core/wallclocktimer.h"
 
 namespace vellaro {
 

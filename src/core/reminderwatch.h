@@ -1,6 +1,6 @@
 #pragma once
 
-#include "remindercheck.h"
+#include "core/remindercheck.h"
 
 #include <QObject>
 

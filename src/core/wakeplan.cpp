@@ -1,7 +1,7 @@
-#include "wakeplan.h"
+#include "core/wakeplan.h"
 
-#include "reminderlistmodel.h"
-#include "secondtexts.h"
+#include "core/reminderlistmodel.h"
+#include "core/secondtexts.h"
 
 #include <algorithm>
 

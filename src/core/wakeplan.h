@@ -1,6 +1,6 @@
 #pragma once
 
-#include "localeformats.h"
+#include "core/localeformats.h"
 
 #include <QDateTime>
 

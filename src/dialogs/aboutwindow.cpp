@@ -1,8 +1,8 @@
-#include "aboutwindow.h"
+#include "dialogs/aboutwindow.h"
 
-#include "guard.h"
-#include "urlopener.h"
-#include "windowlook.h"
+#include "platform/urlopener.h"
+#include "windowkit/guard.h"
+#include "windowkit/windowlook.h"
 
 #include <QBoxLayout>
 #include <QGuiApplication>

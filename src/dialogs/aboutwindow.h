@@ -1,6 +1,6 @@
 #pragma once
 
-#include "persistentwindow.h"
+#include "windowkit/persistentwindow.h"
 
 class QLabel;
 class QPushButton;

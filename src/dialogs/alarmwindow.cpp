@@ -1,7 +1,7 @@
-#include "alarmwindow.h"
+#include "dialogs/alarmwindow.h"
 
-#include "windowlook.h"
-#include "wrappinglabel.h"
+#include "dialogs/wrappinglabel.h"
+#include "windowkit/windowlook.h"
 
 #include <QBoxLayout>
 #include <QGridLayout>

@@ -1,6 +1,6 @@
-#include "remindereditor.h"
+#include "dialogs/remindereditor.h"
 
-#include "icons.h"
+#include "resources/icons.h"
 
 #include <QBoxLayout>
 #include <QDateEdit>

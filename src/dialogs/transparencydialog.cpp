@@ -1,7 +1,7 @@
-#include "transparencydialog.h"
+#include "dialogs/transparencydialog.h"
 
-#include "opacity.h"
-#include "windowlook.h"
+#include "core/opacity.h"
+#include "windowkit/windowlook.h"
 
 #include <QAbstractItemView>
 #include <QBoxLayout>

@@ -1,4 +1,4 @@
-#include "wrappinglabel.h"
+#include "dialogs/wrappinglabel.h"
 
 #include <QPainter>
 #include <QStyle>

@@ -1,7 +1,7 @@
-#include "autostart.h"
+#include "platform/autostart.h"
 
-#include "atomicfile.h"
-#include "error.h"
+#include "core/atomicfile.h"
+#include "core/error.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "canberrasound.h"
+#include "platform/canberrasound.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

@@ -1,4 +1,4 @@
-#include "exitsignals.h"
+#include "platform/exitsignals.h"
 
 #include <QSocketNotifier>
 

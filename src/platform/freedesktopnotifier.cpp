@@ -1,4 +1,4 @@
-#include "freedesktopnotifier.h"
+#include "platform/freedesktopnotifier.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

@@ -1,4 +1,4 @@
-#include "instancelock.h"
+#include "platform/instancelock.h"
 
 #include <QDir>
 #include <QFile>

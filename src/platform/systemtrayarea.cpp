@@ -1,4 +1,4 @@
-#include "systemtrayarea.h"
+#include "platform/systemtrayarea.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCursor>

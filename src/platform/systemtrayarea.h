@@ -1,6 +1,6 @@
 #pragma once
 
-#include "trayarea.h"
+#include "platform/trayarea.h"
 
 #include <QElapsedTimer>
 #include <QPointer>

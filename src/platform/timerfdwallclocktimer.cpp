@@ -1,4 +1,4 @@
-#include "timerfdwallclocktimer.h"
+#include "platform/timerfdwallclocktimer.h"
 
 #include <QFileInfo>
 #include <QMetaObject>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "wallclocktimer.h"
+#include "core/wallclocktimer.h"
 
 #include <QFileSystemWatcher>
 #include <QTimer>

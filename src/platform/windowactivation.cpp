@@ -1,4 +1,4 @@
-#include "windowactivation.h"
+#include "platform/windowactivation.h"
 
 #include <QApplication>
 #include <QWidget>

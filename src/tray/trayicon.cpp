@@ -1,7 +1,7 @@
-#include "trayicon.h"
+#include "tray/trayicon.h"
 
-#include "guard.h"
-#include "trayarea.h"
+#include "platform/trayarea.h"
+#include "windowkit/guard.h"
 
 #include <QAction>
 #include <QEvent>

@@ -3,12 +3,12 @@
 // The fakes of the platform's services: what the program asks of them is kept for the test to
 // read, and the test plays what the desktop would do.
 
-#include "autostart.h"
-#include "desktopnotifier.h"
-#include "error.h"
-#include "sound.h"
-#include "trayarea.h"
-#include "urlopener.h"
+#include "core/error.h"
+#include "platform/autostart.h"
+#include "platform/desktopnotifier.h"
+#include "platform/sound.h"
+#include "platform/trayarea.h"
+#include "platform/urlopener.h"
 
 #include <QIcon>
 #include <QMenu>

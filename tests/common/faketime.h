@@ -1,7 +1,7 @@
 #pragma once
 
-#include "clock.h"
-#include "wallclocktimer.h"
+#include "core/clock.h"
+#include "core/wallclocktimer.h"
 
 #include <functional>
 

@@ -1,7 +1,7 @@
-#include "error.h"
-#include "filesizelimit.h"
-#include "listfile.h"
-#include "profile.h"
+#include "common/filesizelimit.h"
+#include "core/error.h"
+#include "core/listfile.h"
+#include "core/profile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
-#include "error.h"
-#include "localeformats.h"
+#include "core/error.h"
+#include "core/localeformats.h"
 
 #include <QTest>
 

@@ -1,4 +1,4 @@
-#include "menuusage.h"
+#include "core/menuusage.h"
 
 #include <QTest>
 

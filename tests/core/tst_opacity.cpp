@@ -1,5 +1,5 @@
-#include "error.h"
-#include "opacity.h"
+#include "core/error.h"
+#include "core/opacity.h"
 
 #include <QTest>
 

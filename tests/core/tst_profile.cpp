@@ -1,5 +1,5 @@
-#include "error.h"
-#include "profile.h"
+#include "core/error.h"
+#include "core/profile.h"
 
 #include <QDir>
 #include <QFile>

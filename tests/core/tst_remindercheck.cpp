@@ -1,6 +1,6 @@
-#include "listfile.h"
-#include "remindercheck.h"
-#include "reminderlistmodel.h"
+#include "core/listfile.h"
+#include "core/remindercheck.h"
+#include "core/reminderlistmodel.h"
 
 #include <QStringEncoder>
 #include <QTest>

@@ -7,9 +7,9 @@
 // ctest runs a fixed set of timelines. VELLARO_TIMELINE_SECONDS=N runs new seeds for N seconds
 // instead; a failure prints its seed, and VELLARO_TIMELINE_SEED=S replays that one timeline.
 
-#include "faketime.h"
-#include "reminderlistmodel.h"
-#include "reminderwatch.h"
+#include "common/faketime.h"
+#include "core/reminderlistmodel.h"
+#include "core/reminderwatch.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -458,7 +458,7 @@ void Timeline::generate()
         else if (p < 0.8) {
             const qint64 length = uniform(1000, chance(0.3) ? 86400000 : 3600000);
             m_world.push_back({t, Kind::Suspend, length});
-            awake = t + length;
+            awake = std::max(awake, t + length);
         } else if (t > awake) {
             // The zone is changed by someone at the desktop, never while it sleeps.
             m_world.push_back({t, Kind::ZoneChange, 0});

@@ -1,5 +1,5 @@
-#include "reminderlistmodel.h"
-#include "wakeplan.h"
+#include "core/reminderlistmodel.h"
+#include "core/wakeplan.h"
 
 #include <QTest>
 #include <QTimeZone>

@@ -1,4 +1,4 @@
-#include "e2eharness.h"
+#include "e2e/e2eharness.h"
 
 #include <QCoreApplication>
 #include <QDBusArgument>

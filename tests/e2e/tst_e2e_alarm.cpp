@@ -1,8 +1,8 @@
 // A reminder falls due in the real program: the sound (alarm.wav, or the desktop's alarm sound when
 // there is none) reaches the audio server to its end, then the alarm window opens, whatever the
 // desktop's notification server does; without any audio server the window still opens.
-#include "duelist.h"
-#include "e2eharness.h"
+#include "e2e/duelist.h"
+#include "e2e/e2eharness.h"
 
 #include <QElapsedTimer>
 #include <QFile>

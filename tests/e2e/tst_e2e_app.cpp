@@ -1,6 +1,6 @@
 // The real program, started from a temporary folder on a private X server and driven from outside
 // as a user and the desktop session would: start-up, the single instance, and the ways it ends.
-#include "e2eharness.h"
+#include "e2e/e2eharness.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -2,7 +2,7 @@
 // must leave the list file holding either its whole old content or its whole new one, and the
 // settings file whole as well. Nothing in the program knows about the test: the moments are
 // found from outside.
-#include "e2eharness.h"
+#include "e2e/e2eharness.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

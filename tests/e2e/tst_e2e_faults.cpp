@@ -2,9 +2,9 @@
 // to, a directory where its list should be, a file-size limit, hostile list and settings files,
 // a lock left behind, two starts at once, and the end of the session while a window waits for an
 // answer. Each test looks at what the user sees and at what is left on disk.
-#include "e2eharness.h"
-#include "listfile.h"
-#include "localeformats.h"
+#include "core/listfile.h"
+#include "core/localeformats.h"
+#include "e2e/e2eharness.h"
 
 #include <QDateTime>
 #include <QDir>

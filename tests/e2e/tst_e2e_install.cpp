@@ -1,7 +1,7 @@
 // The program installed under a prefix the user may not write to, started by an ordinary user as
 // a desktop menu or the session would start it: from another folder, without alarm.wav.
-#include "e2eharness.h"
-#include "localeformats.h"
+#include "core/localeformats.h"
+#include "e2e/e2eharness.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,8 +1,8 @@
 // Alarms as desktop notifications, with the tests' own notification server on a private session
 // bus: each alarm is posted while its window is open and withdrawn when it closes, picking the
 // notification brings the window forward, and the texts arrive as the user typed them.
-#include "duelist.h"
-#include "e2eharness.h"
+#include "e2e/duelist.h"
+#include "e2e/e2eharness.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>

@@ -1,6 +1,6 @@
 // The real program on a private X server: the transparency command reaches every window the
 // desktop shows, the value comes back after a restart, and the About window opens centred.
-#include "e2eharness.h"
+#include "e2e/e2eharness.h"
 
 #include <QFile>
 #include <QTest>

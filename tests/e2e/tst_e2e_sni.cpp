@@ -1,7 +1,7 @@
 // The real program under a StatusNotifierItem host (KDE, GNOME's AppIndicator extension, XFCE and
 // LXQt panels, Wayland bars): a private session bus with a watcher, and the item driven the way a
 // panel drives it, through its own methods and the menu it exports over DBusMenu.
-#include "e2eharness.h"
+#include "e2e/e2eharness.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 // The real program with a real notification area: a tray host on a private X server, the icon
 // clicked as a user clicks it, and the main window minimised the way a window manager does it.
-#include "e2eharness.h"
+#include "e2e/e2eharness.h"
 
 #include <QFile>
 #include <QFileInfo>

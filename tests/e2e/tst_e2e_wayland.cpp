@@ -2,9 +2,9 @@
 // unprivileged account, the tray through a StatusNotifierItem host on a private session bus, and
 // sound through a PulseAudio null sink. A Wayland client cannot place its windows or make them
 // translucent, so the positions and the opacity in the settings file must survive such a run.
-#include "duelist.h"
-#include "e2eharness.h"
-#include "profile.h"
+#include "core/profile.h"
+#include "e2e/duelist.h"
+#include "e2e/e2eharness.h"
 
 #include <QFile>
 #include <QStandardPaths>

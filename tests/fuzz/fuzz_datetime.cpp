@@ -2,9 +2,9 @@
 // time or is refused with the program's error; what reads must give the same text's meaning back
 // when written and read again; and every date and time the program writes must read back as
 // itself.
-#include "error.h"
-#include "fuzzcheck.h"
-#include "localeformats.h"
+#include "core/error.h"
+#include "core/localeformats.h"
+#include "fuzz/fuzzcheck.h"
 
 #include <QDate>
 #include <QString>

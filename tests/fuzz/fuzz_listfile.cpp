@@ -1,7 +1,7 @@
 // Any bytes read as a list file: the reading must not fail, and what it gives must survive a save
 // unchanged: the saved bytes read back to the same list, and saving that gives the same bytes.
-#include "fuzzcheck.h"
-#include "listfile.h"
+#include "core/listfile.h"
+#include "fuzz/fuzzcheck.h"
 
 #include <QByteArray>
 

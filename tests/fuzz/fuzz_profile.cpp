@@ -1,9 +1,9 @@
 // Any text read as a window setting, and any bytes as the settings file. A number must be read as
 // its text says, reading a file must not fail, and writing one value must leave every other value
 // of the file readable as before.
-#include "error.h"
-#include "fuzzcheck.h"
-#include "profile.h"
+#include "core/error.h"
+#include "core/profile.h"
+#include "fuzz/fuzzcheck.h"
 
 #include <QDir>
 #include <QFile>

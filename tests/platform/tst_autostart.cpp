@@ -1,6 +1,6 @@
-#include "autostart.h"
-#include "error.h"
-#include "filesizelimit.h"
+#include "common/filesizelimit.h"
+#include "core/error.h"
+#include "platform/autostart.h"
 
 #include <QDir>
 #include <QFile>

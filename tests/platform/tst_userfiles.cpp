@@ -1,4 +1,4 @@
-#include "userfiles.h"
+#include "platform/userfiles.h"
 
 #include <QTest>
 

@@ -1,10 +1,10 @@
 // The real wall-clock timer (a timerfd) with the real watch and the system clock: a handler that
 // holds the event loop across the due second and changes the list must not cost the alarm.
 
-#include "clock.h"
-#include "reminderlistmodel.h"
-#include "reminderwatch.h"
-#include "timerfdwallclocktimer.h"
+#include "core/clock.h"
+#include "core/reminderlistmodel.h"
+#include "core/reminderwatch.h"
+#include "platform/timerfdwallclocktimer.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>

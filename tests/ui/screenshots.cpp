@@ -1,14 +1,14 @@
 // Draws the program's windows with sample reminders into PNG files, for the README and the
 // AppStream data: scripts/screenshots runs it on a private Xvfb display.
 //   vellaro_screenshots OUTPUT_FOLDER
-#include "aboutwindow.h"
-#include "alarmwindow.h"
-#include "appcore.h"
-#include "guard.h"
-#include "icons.h"
-#include "mainwindow.h"
-#include "remindereditor.h"
-#include "transparencydialog.h"
+#include "app/appcore.h"
+#include "dialogs/aboutwindow.h"
+#include "dialogs/alarmwindow.h"
+#include "dialogs/remindereditor.h"
+#include "dialogs/transparencydialog.h"
+#include "mainwindow/mainwindow.h"
+#include "resources/icons.h"
+#include "windowkit/guard.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,14 +1,14 @@
 // The transparency command with its dialog, and the About window, among the program's windows.
-#include "aboutwindow.h"
-#include "alarmwindow.h"
-#include "appcore.h"
-#include "fakeservices.h"
-#include "faketime.h"
-#include "guard.h"
-#include "mainwindow.h"
-#include "remindereditor.h"
-#include "transparencydialog.h"
-#include "urlopener.h"
+#include "app/appcore.h"
+#include "common/fakeservices.h"
+#include "common/faketime.h"
+#include "dialogs/aboutwindow.h"
+#include "dialogs/alarmwindow.h"
+#include "dialogs/remindereditor.h"
+#include "dialogs/transparencydialog.h"
+#include "mainwindow/mainwindow.h"
+#include "platform/urlopener.h"
+#include "windowkit/guard.h"
 
 #include <QApplication>
 #include <QComboBox>

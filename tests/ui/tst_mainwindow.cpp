@@ -1,10 +1,10 @@
-#include "appcore.h"
-#include "faketime.h"
-#include "filesizelimit.h"
-#include "guard.h"
-#include "listfile.h"
-#include "mainwindow.h"
-#include "reminderlistmodel.h"
+#include "app/appcore.h"
+#include "common/faketime.h"
+#include "common/filesizelimit.h"
+#include "core/listfile.h"
+#include "core/reminderlistmodel.h"
+#include "mainwindow/mainwindow.h"
+#include "windowkit/guard.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,10 +1,10 @@
-#include "adaptivemenubar.h"
-#include "appcore.h"
-#include "fakeservices.h"
-#include "faketime.h"
-#include "guard.h"
-#include "mainwindow.h"
-#include "reminderlistmodel.h"
+#include "app/appcore.h"
+#include "common/fakeservices.h"
+#include "common/faketime.h"
+#include "core/reminderlistmodel.h"
+#include "mainwindow/adaptivemenubar.h"
+#include "mainwindow/mainwindow.h"
+#include "windowkit/guard.h"
 
 #include <QApplication>
 #include <QFile>

@@ -2,8 +2,8 @@
 // use over the colours of common panels, its silhouette is seen all round (each pixel of its
 // edge has, within one pixel, one that differs from the panel by at least 3:1, the WCAG 2
 // contrast for graphics) and at least a quarter of the picture differs from the panel as much.
-#include "icons.h"
-#include "windowlook.h"
+#include "resources/icons.h"
+#include "windowkit/windowlook.h"
 
 #include <QGuiApplication>
 #include <QImage>

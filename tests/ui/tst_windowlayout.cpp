@@ -2,15 +2,15 @@
 // palette no control is cut off or covered, every text keeps the 4.5:1 contrast rule, the alarm
 // window shows a long name and long notes whole, windows stay on the screen, and the keyboard
 // reaches what it should.
-#include "aboutwindow.h"
-#include "alarmwindow.h"
-#include "appcore.h"
-#include "faketime.h"
-#include "guard.h"
-#include "mainwindow.h"
-#include "remindereditor.h"
-#include "transparencydialog.h"
-#include "windowlook.h"
+#include "app/appcore.h"
+#include "common/faketime.h"
+#include "dialogs/aboutwindow.h"
+#include "dialogs/alarmwindow.h"
+#include "dialogs/remindereditor.h"
+#include "dialogs/transparencydialog.h"
+#include "mainwindow/mainwindow.h"
+#include "windowkit/guard.h"
+#include "windowkit/windowlook.h"
 
 #include <QAbstractButton>
 #include <QAbstractSpinBox>

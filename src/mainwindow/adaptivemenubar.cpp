@@ -1,7 +1,7 @@
-#include "adaptivemenubar.h"
+#include "mainwindow/adaptivemenubar.h"
 
-#include "guard.h"
-#include "sound.h"
+#include "platform/sound.h"
+#include "windowkit/guard.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>

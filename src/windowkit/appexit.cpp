@@ -1,4 +1,4 @@
-#include "appexit.h"
+#include "windowkit/appexit.h"
 
 #include <QCoreApplication>
 

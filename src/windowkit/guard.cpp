@@ -1,6 +1,6 @@
-#include "guard.h"
+#include "windowkit/guard.h"
 
-#include "error.h"
+#include "core/error.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "menuusage.h"
+#include "core/menuusage.h"
 
 #include <QHash>
 #include <QMenu>

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "appcontext.h"
-#include "remindercheck.h"
+#include "core/remindercheck.h"
+#include "mainwindow/mainwindowhost.h"
+#include "windowkit/appcontext.h"
 
 #include <QObject>
 
@@ -28,7 +29,7 @@ class WindowSettings;
 // the alarm queue, the tray icon and its menu, and the settings of every window. The windows
 // themselves are built the first time they are needed; a program that only sits in the tray
 // never builds one.
-class AppCore final : public QObject
+class AppCore final : public QObject, public MainWindowHost
 {
     Q_OBJECT
 
@@ -46,7 +47,7 @@ public:
     // window's. Every failure is shown; the rest is still written.
     void saveOnExit();
 
-    ReminderListModel *model() const { return m_model; }
+    ReminderListModel *model() const override { return m_model; }
     QMenu *trayMenu() const { return m_trayMenu; }
 
     // The windows, each built the first time it is asked for.
@@ -60,12 +61,12 @@ public:
 
     // The commands. One whose window is open already brings that window to the front and does
     // nothing else: a modal window is never entered twice.
-    void addReminder();
-    void editReminder(int row);
-    void showAbout();
+    void addReminder() override;
+    void editReminder(int row) override;
+    void showAbout() override;
     // Asks for a transparency percentage and gives every window of the program its opacity.
-    void chooseTransparency();
-    void exitProgram();
+    void chooseTransparency() override;
+    void exitProgram() override;
     // Shows the main window when hidden, hides it when shown.
     void toggleVisibility();
     // Turns start with the session on or off, by what the store holds; the item has flipped
@@ -79,13 +80,13 @@ public:
     void showAlarms();
 
     // Starts the save timer unless it already runs (its countdown is not restarted).
-    void scheduleSave();
+    void scheduleSave() override;
     // What the save timer runs: writes the list and stops the timer.
     void saveAfterChanges();
     void loadReminders();
     void saveReminders();
     // The regional settings changed: new texts take the new form, stored ones keep theirs.
-    void localeChanged();
+    void localeChanged() override;
 
     // Brings an open window to the front; false when it is not open.
     static bool raiseIfOpen(QWidget *window);

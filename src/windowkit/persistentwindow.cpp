@@ -1,6 +1,6 @@
-#include "persistentwindow.h"
+#include "windowkit/persistentwindow.h"
 
-#include "guard.h"
+#include "windowkit/guard.h"
 
 #include <QGuiApplication>
 #include <QLayout>

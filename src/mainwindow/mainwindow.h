@@ -1,6 +1,6 @@
 #pragma once
 
-#include "persistentwindow.h"
+#include "windowkit/persistentwindow.h"
 
 #include <QDate>
 
@@ -12,20 +12,21 @@ class QStatusBar;
 namespace vellaro {
 
 class AdaptiveMenuBar;
-class AppCore;
+class MainWindowHost;
 class ReminderListModel;
 class ReminderView;
 
 // The main window: the list of every reminder, its commands, menu bar and status bar. What the
 // window does not show (the list itself, the check, the timed save, the tray icon) lives in the
-// AppCore, which builds this window the first time it is to be shown. Closing it ends the program.
+// host that runs the program (AppCore), which builds this window the first time it is to be shown.
+// Closing it ends the program.
 class MainWindow final : public PersistentMainWindow
 {
     Q_OBJECT
 
 public:
     static WindowDesign design();
-    MainWindow(AppContext &context, WindowSettings &settings, AppCore &core,
+    MainWindow(AppContext &context, WindowSettings &settings, MainWindowHost &core,
                QWidget *parent = nullptr);
     ~MainWindow() override;
 
@@ -62,7 +63,7 @@ private:
     void buildMenuBar();
     void buildRowMenu();
 
-    AppCore &m_core;
+    MainWindowHost &m_core;
     ReminderView *m_view = nullptr;
     AdaptiveMenuBar *m_menuBar = nullptr;
     QStatusBar *m_statusBar = nullptr;

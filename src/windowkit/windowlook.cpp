@@ -1,4 +1,4 @@
-#include "windowlook.h"
+#include "windowkit/windowlook.h"
 
 #include <QWidget>
 

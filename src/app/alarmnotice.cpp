@@ -1,7 +1,7 @@
-#include "alarmnotice.h"
+#include "app/alarmnotice.h"
 
-#include "guard.h"
-#include "windowactivation.h"
+#include "platform/windowactivation.h"
+#include "windowkit/guard.h"
 
 #include <QEvent>
 #include <QTimer>

@@ -1,13 +1,13 @@
-#include "mainwindow.h"
+#include "mainwindow/mainwindow.h"
 
-#include "adaptivemenubar.h"
-#include "appcore.h"
-#include "appexit.h"
-#include "guard.h"
-#include "icons.h"
-#include "menuusage.h"
-#include "reminderlistmodel.h"
-#include "reminderview.h"
+#include "core/menuusage.h"
+#include "core/reminderlistmodel.h"
+#include "mainwindow/adaptivemenubar.h"
+#include "mainwindow/mainwindowhost.h"
+#include "mainwindow/reminderview.h"
+#include "resources/icons.h"
+#include "windowkit/appexit.h"
+#include "windowkit/guard.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAction>
@@ -50,7 +50,7 @@ WindowDesign MainWindow::design()
     return {QStringLiteral("Vellaro - Версия 2.0"), QRect(224, 190, 509, 344), false};
 }
 
-MainWindow::MainWindow(AppContext &context, WindowSettings &settings, AppCore &core,
+MainWindow::MainWindow(AppContext &context, WindowSettings &settings, MainWindowHost &core,
                        QWidget *parent)
     : PersistentMainWindow(context, settings, parent), m_core(core)
 {
@@ -70,15 +70,18 @@ MainWindow::MainWindow(AppContext &context, WindowSettings &settings, AppCore &c
                    QStringLiteral("Процент на прозрачност"), 7);
     m_aboutAction = makeAction("aboutAction", QStringLiteral("&About"),
                                QStringLiteral("Показване на информация за приложението"), 4);
-    connect(m_addAction, &QAction::triggered, this, guardedSlot(&m_core, &AppCore::addReminder));
+    connect(m_addAction, &QAction::triggered, this,
+            guardedSlot(&m_core, &MainWindowHost::addReminder));
     connect(m_deleteAction, &QAction::triggered, this,
             guardedSlot(this, &MainWindow::deleteSelectedReminder));
     connect(m_editAction, &QAction::triggered, this,
             guardedSlot(this, &MainWindow::editSelectedReminder));
-    connect(m_exitAction, &QAction::triggered, this, guardedSlot(&m_core, &AppCore::exitProgram));
-    connect(m_aboutAction, &QAction::triggered, this, guardedSlot(&m_core, &AppCore::showAbout));
+    connect(m_exitAction, &QAction::triggered, this,
+            guardedSlot(&m_core, &MainWindowHost::exitProgram));
+    connect(m_aboutAction, &QAction::triggered, this,
+            guardedSlot(&m_core, &MainWindowHost::showAbout));
     connect(m_transparencyAction, &QAction::triggered, this,
-            guardedSlot(&m_core, &AppCore::chooseTransparency));
+            guardedSlot(&m_core, &MainWindowHost::chooseTransparency));
 
     buildMenuBar();
     setMenuBar(m_menuBar);

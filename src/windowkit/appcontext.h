@@ -1,9 +1,9 @@
 #pragma once
 
-#include "clock.h"
-#include "localeformats.h"
-#include "profile.h"
-#include "sound.h"
+#include "core/clock.h"
+#include "core/localeformats.h"
+#include "core/profile.h"
+#include "platform/sound.h"
 
 #include <QString>
 

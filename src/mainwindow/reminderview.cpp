@@ -1,4 +1,4 @@
-#include "reminderview.h"
+#include "mainwindow/reminderview.h"
 
 #include <QContextMenuEvent>
 #include <QHeaderView>

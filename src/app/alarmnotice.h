@@ -1,6 +1,6 @@
 #pragma once
 
-#include "desktopnotifier.h"
+#include "platform/desktopnotifier.h"
 
 #include <QObject>
 #include <QPointer>

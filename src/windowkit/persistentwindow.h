@@ -1,6 +1,6 @@
 #pragma once
 
-#include "appcontext.h"
+#include "windowkit/appcontext.h"
 
 #include <QDialog>
 #include <QMainWindow>
