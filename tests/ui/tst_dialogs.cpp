@@ -1,7 +1,7 @@
 // The transparency command with its dialog, and the About window, among the program's windows.
 #include "app/appcore.h"
 #include "common/fakeservices.h"
-#include "common/faketime.h"
+#include "common/workspace.h"
 #include "dialogs/aboutwindow.h"
 #include "dialogs/alarmwindow.h"
 #include "dialogs/remindereditor.h"
@@ -94,14 +94,8 @@ class TestDialogs : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ProfileFile> m_ini;
-    FakeClock m_clock{QDateTime(QDate(2026, 12, 9), QTime(9, 5, 7))};
     FakeUrlOpener m_opener;
-    LocaleFormats m_formats =
-        LocaleFormats::fromLocale(QLocale(QLocale::Bulgarian, QLocale::Bulgaria));
-    std::unique_ptr<AppContext> m_context;
-    QStringList m_errors;
+    std::unique_ptr<Workspace> m_ws;
 
     // Runs the command as the menu does; `user` plays the user's part once the dialog is up.
     void runAlpha(WindowSet &windows, std::function<void(TransparencyDialog *)> user)
@@ -123,24 +117,18 @@ private:
 private slots:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_ini = std::make_unique<ProfileFile>(m_dir->filePath("Vellaro.ini"));
-        m_context = std::make_unique<AppContext>(
-            AppContext{m_dir->filePath("List.ul1"), m_ini.get(), "vellaro", &m_clock, &m_formats});
-        m_context->urlOpener = &m_opener;
+        m_ws = std::make_unique<Workspace>();
+        m_ws->context.urlOpener = &m_opener;
         m_opener.opened.clear();
-        QFile list(m_context->listPath);
-        QVERIFY(list.open(QIODevice::WriteOnly));
-        m_errors.clear();
-        setErrorBoxHandler([this](const QString &text) { m_errors << text; });
+        QVERIFY(m_ws->writeList({}));
     }
 
-    void cleanup() { setErrorBoxHandler({}); }
+    void cleanup() { m_ws.reset(); }
 
     void fifty_givesEveryWindow155_andARestartKeepsIt()
     {
         {
-            WindowSet windows(*m_context);
+            WindowSet windows(m_ws->context);
             QCOMPARE(windows.opacities(), all(255));
             windows.main->show(); // shown and hidden windows alike
             runAlpha(windows, [](TransparencyDialog *d) {
@@ -151,25 +139,26 @@ private slots:
         }
         {
             // A window built after the change (here the editor) shows it too.
-            WindowSet next(*m_context, false);
+            WindowSet next(m_ws->context, false);
             QCOMPARE(next.opacities(), all(155));
             runAlpha(next, [](TransparencyDialog *d) { confirm(d, "20"); });
             QCOMPARE(qRound(next.core.editor()->windowOpacity() * 255), 215);
         }
-        WindowSet next(*m_context);
+        WindowSet next(m_ws->context);
         QCOMPARE(next.opacities(), all(215));
         runAlpha(next, [](TransparencyDialog *d) { confirm(d, "0"); });
         QCOMPARE(next.opacities(), all(255));
-        QVERIFY(m_errors.isEmpty());
+        QVERIFY(m_ws->errors.isEmpty());
     }
 
     void transparency_notANumberOrEscapeOrCloseBox_changeNothing()
     {
-        WindowSet windows(*m_context);
+        WindowSet windows(m_ws->context);
         runAlpha(windows, [](TransparencyDialog *d) { confirm(d, "70"); });
         QCOMPARE(windows.opacities(), all(115));
         runAlpha(windows, [](TransparencyDialog *d) { confirm(d, "Избери стойност"); });
-        QCOMPARE(m_errors, QStringList{"'Избери стойност' is not a valid floating point value."});
+        QCOMPARE(m_ws->errors,
+                 QStringList{"'Избери стойност' is not a valid floating point value."});
         runAlpha(windows, [](TransparencyDialog *d) {
             combo(d)->setCurrentIndex(0);
             QTest::keyClick(d, Qt::Key_Escape);
@@ -181,7 +170,7 @@ private slots:
 
     void transparency_typedDecimalAndEnter_textStaysForTheNextUse()
     {
-        WindowSet windows(*m_context);
+        WindowSet windows(m_ws->context);
         runAlpha(windows, [](TransparencyDialog *d) {
             QLineEdit *edit = combo(d)->lineEdit();
             edit->selectAll();
@@ -200,11 +189,11 @@ private slots:
         QCOMPARE(banner.format(), QByteArray("jpeg"));
         QCOMPARE(banner.read().size(), QSize(300, 73));
 
-        QFile ini(m_ini->path());
+        QFile ini(m_ws->ini.path());
         QVERIFY(ini.open(QIODevice::WriteOnly));
         ini.write("[За програмата]\nLeft=3\nTop=4\n");
         ini.close();
-        auto windows = std::make_unique<WindowSet>(*m_context);
+        auto windows = std::make_unique<WindowSet>(m_ws->context);
         AboutWindow *about = windows->about;
         QCOMPARE(about->pos(), QPoint(3, 4));
         windows->core.showAbout();
@@ -223,7 +212,7 @@ private slots:
         windows->core.showAbout();
         QCOMPARE(about->pos(), QPoint(20, 30));
         windows.reset();
-        windows = std::make_unique<WindowSet>(*m_context);
+        windows = std::make_unique<WindowSet>(m_ws->context);
         QCOMPARE(windows->about->pos(), QPoint(20, 30));
         windows->core.showAbout();
         QCOMPARE(windows->about->pos(), screenCentreFor(windows->about));
@@ -242,7 +231,7 @@ private slots:
     {
         QFETCH(int, key);
         QFETCH(bool, closes);
-        WindowSet windows(*m_context);
+        WindowSet windows(m_ws->context);
         windows.about->show();
         QVERIFY(QTest::qWaitForWindowExposed(windows.about));
         QCOMPARE(QApplication::focusWidget(),
@@ -253,7 +242,7 @@ private slots:
 
     void about_webAddressClick_opensTheAddressShown_andTheWindowStays()
     {
-        WindowSet windows(*m_context);
+        WindowSet windows(m_ws->context);
         windows.about->show();
         QVERIFY(QTest::qWaitForWindowExposed(windows.about));
         auto *link = windows.about->findChild<QLabel *>("webLink");

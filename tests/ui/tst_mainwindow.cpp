@@ -1,6 +1,6 @@
 #include "app/appcore.h"
-#include "common/faketime.h"
 #include "common/filesizelimit.h"
+#include "common/workspace.h"
 #include "core/listfile.h"
 #include "core/reminderlistmodel.h"
 #include "mainwindow/mainwindow.h"
@@ -49,15 +49,9 @@ class TestMainWindow : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ProfileFile> m_ini;
-    FakeClock m_clock{QDateTime(QDate(2026, 12, 9), QTime(9, 5, 7))};
-    LocaleFormats m_formats =
-        LocaleFormats::fromLocale(QLocale(QLocale::Bulgarian, QLocale::Bulgaria));
-    std::unique_ptr<AppContext> m_context;
-    QStringList m_errors;
+    std::unique_ptr<Workspace> m_ws;
 
-    QString listPath() const { return m_dir->filePath("List.ul1"); }
+    QString listPath() const { return m_ws->listPath(); }
 
     std::unique_ptr<AppCore> m_core;
 
@@ -69,7 +63,7 @@ private:
             f.open(QIODevice::WriteOnly);
             f.write(listBytes);
         }
-        m_core = std::make_unique<AppCore>(*m_context);
+        m_core = std::make_unique<AppCore>(m_ws->context);
         m_core->start();
         return m_core->mainWindow();
     }
@@ -88,27 +82,19 @@ private:
     }
 
 private slots:
-    void init()
-    {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_ini = std::make_unique<ProfileFile>(m_dir->filePath("Vellaro.ini"));
-        m_context = std::make_unique<AppContext>(
-            AppContext{listPath(), m_ini.get(), "vellaro", &m_clock, &m_formats});
-        m_errors.clear();
-        setErrorBoxHandler([this](const QString &text) { m_errors << text; });
-    }
+    void init() { m_ws = std::make_unique<Workspace>(); }
 
     void cleanup()
     {
         m_core.reset();
-        setErrorBoxHandler({});
+        m_ws.reset();
     }
 
     void firstRun_reportsMissingListAndTheWindowStillWorks()
     {
         auto w = createWindow(QByteArray());
         QCOMPARE(
-            m_errors,
+            m_ws->errors,
             QStringList{
                 QString("Cannot open file \"%1\". No such file or directory.").arg(listPath())});
         QCOMPARE(w->model()->rowCount(), 0);
@@ -298,11 +284,11 @@ private slots:
         FileSizeLimit limit(1);
         QVERIFY(limit.isSet());
         timer->start(0);
-        QTRY_VERIFY(!m_errors.isEmpty());
+        QTRY_VERIFY(!m_ws->errors.isEmpty());
         limit.lift();
 
         QCOMPARE(
-            m_errors,
+            m_ws->errors,
             QStringList{QString("Cannot create file \"%1\". File too large.").arg(listPath())});
         QVERIFY(!timer->isActive());
         QFile file(listPath());
@@ -314,7 +300,7 @@ private slots:
         QVERIFY(timer->isActive());
         timer->start(0);
         QTRY_COMPARE(listfile::load(listPath()), (ReminderEntries{{"b", {}}}));
-        QCOMPARE(m_errors.size(), 1);
+        QCOMPARE(m_ws->errors.size(), 1);
     }
 
     void saveTimer_runningIsNotRestarted()
@@ -349,8 +335,8 @@ private slots:
         QFile f(listPath());
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), QByteArray("a\r\nb\r\n\td\r\n"));
-        QCOMPARE(m_ini->readInteger("Vellaro - Версия 2.0", "Width", 0), w->width());
-        QCOMPARE(m_ini->readInteger("vellaro", "AlphaBlend", 0), 255);
+        QCOMPARE(m_ws->ini.readInteger("Vellaro - Версия 2.0", "Width", 0), w->width());
+        QCOMPARE(m_ws->ini.readInteger("vellaro", "AlphaBlend", 0), 255);
     }
 
     void restore_readsEachValueWithCurrentAsDefault_data()
@@ -377,7 +363,7 @@ private slots:
         QFETCH(QRect, geometry);
         QFETCH(int, alpha);
         if (!ini.isNull()) {
-            QFile f(m_ini->path());
+            QFile f(m_ws->ini.path());
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(ini);
         }

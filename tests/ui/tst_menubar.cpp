@@ -1,6 +1,6 @@
 #include "app/appcore.h"
 #include "common/fakeservices.h"
-#include "common/faketime.h"
+#include "common/workspace.h"
 #include "core/reminderlistmodel.h"
 #include "mainwindow/adaptivemenubar.h"
 #include "mainwindow/mainwindow.h"
@@ -45,13 +45,8 @@ class TestMenuBar : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ProfileFile> m_ini;
-    FakeClock m_clock{QDateTime(QDate(2026, 12, 9), QTime(9, 5, 7))};
     FakeSound m_sound;
-    LocaleFormats m_formats =
-        LocaleFormats::fromLocale(QLocale(QLocale::Bulgarian, QLocale::Bulgaria));
-    std::unique_ptr<AppContext> m_context;
+    std::unique_ptr<Workspace> m_ws;
     std::unique_ptr<AppCore> m_core;
     MainWindow *m_window = nullptr;
     AdaptiveMenuBar *m_bar = nullptr;
@@ -96,16 +91,11 @@ private slots:
 
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_ini = std::make_unique<ProfileFile>(m_dir->filePath("Vellaro.ini"));
-        m_context = std::make_unique<AppContext>(AppContext{
-            m_dir->filePath("List.ul1"), m_ini.get(), "vellaro", &m_clock, &m_formats, &m_sound});
-        QFile list(m_context->listPath);
-        QVERIFY(list.open(QIODevice::WriteOnly));
-        list.write("a\r\nb\r\nc\r\n");
-        list.close();
+        m_ws = std::make_unique<Workspace>();
+        m_ws->context.sound = &m_sound;
+        QVERIFY(m_ws->writeList("a\r\nb\r\nc\r\n"));
         m_sound.events.clear();
-        m_core = std::make_unique<AppCore>(*m_context);
+        m_core = std::make_unique<AppCore>(m_ws->context);
         m_core->start();
         m_window = m_core->mainWindow();
         m_window->show();
@@ -114,7 +104,11 @@ private slots:
         QVERIFY(m_bar);
     }
 
-    void cleanup() { m_core.reset(); }
+    void cleanup()
+    {
+        m_core.reset();
+        m_ws.reset();
+    }
 
     void freshStart_menusWhole_unusedEntriesInTheLightColumn()
     {

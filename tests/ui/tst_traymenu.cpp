@@ -1,6 +1,6 @@
 #include "app/appcore.h"
 #include "common/fakeservices.h"
-#include "common/faketime.h"
+#include "common/workspace.h"
 #include "core/error.h"
 #include "core/reminderlistmodel.h"
 #include "dialogs/aboutwindow.h"
@@ -28,15 +28,9 @@ class TestTrayMenu : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ProfileFile> m_ini;
-    FakeClock m_clock{QDateTime(QDate(2026, 12, 9), QTime(9, 5, 7))};
-    LocaleFormats m_formats =
-        LocaleFormats::fromLocale(QLocale(QLocale::Bulgarian, QLocale::Bulgaria));
     FakeTrayArea m_area;
     FakeAutostart m_autostart;
-    std::unique_ptr<AppContext> m_context;
-    QStringList m_errors;
+    std::unique_ptr<Workspace> m_ws;
 
     std::unique_ptr<AppCore> m_core;
 
@@ -44,10 +38,10 @@ private:
     AppCore *start(bool withList = true)
     {
         if (withList) {
-            QFile f(m_context->listPath);
+            QFile f(m_ws->context.listPath);
             f.open(QIODevice::WriteOnly);
         }
-        m_core = std::make_unique<AppCore>(*m_context);
+        m_core = std::make_unique<AppCore>(m_ws->context);
         m_core->start();
         return m_core.get();
     }
@@ -57,23 +51,18 @@ private:
 private slots:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_ini = std::make_unique<ProfileFile>(m_dir->filePath("Vellaro.ini"));
+        m_ws = std::make_unique<Workspace>();
         m_area.available = true;
         m_area.shown = false;
         m_autostart = FakeAutostart();
-        m_context = std::make_unique<AppContext>(
-            AppContext{m_dir->filePath("List.ul1"), m_ini.get(), "vellaro", &m_clock, &m_formats});
-        m_context->trayArea = &m_area;
-        m_context->autostart = &m_autostart;
-        m_errors.clear();
-        setErrorBoxHandler([this](const QString &text) { m_errors << text; });
+        m_ws->context.trayArea = &m_area;
+        m_ws->context.autostart = &m_autostart;
     }
 
     void cleanup()
     {
         m_core.reset();
-        setErrorBoxHandler({});
+        m_ws.reset();
     }
 
     void trayMenu_itemsInOrder_dockedAtStart_noWindowBuilt()
@@ -231,7 +220,7 @@ private slots:
         m_autostart.exists = exists;
         start(withList);
         QCOMPARE(item("trayStartWithSession")->isChecked(), checked);
-        QCOMPARE(m_errors.size(), withList ? 0 : 1);
+        QCOMPARE(m_ws->errors.size(), withList ? 0 : 1);
     }
 
     void startWithSession_clickFollowsTheStoreNotTheMark()
@@ -258,7 +247,7 @@ private slots:
         autostart->trigger();
         QVERIFY(!autostart->isChecked());
         QVERIFY(m_autostart.log.isEmpty());
-        QVERIFY(m_errors.isEmpty());
+        QVERIFY(m_ws->errors.isEmpty());
     }
 
     void startWithSession_refusedWriteIsReportedAndTheMarkStaysFlipped()
@@ -270,7 +259,7 @@ private slots:
         autostart->trigger();
         QVERIFY(autostart->isChecked());
         // The closing quote's code is below that of the full stop: no full stop is added.
-        QCOMPARE(m_errors, QStringList{"Failed to set data for 'Vellaro'"});
+        QCOMPARE(m_ws->errors, QStringList{"Failed to set data for 'Vellaro'"});
     }
 };
 

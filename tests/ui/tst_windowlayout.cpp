@@ -3,7 +3,7 @@
 // window shows a long name and long notes whole, windows stay on the screen, and the keyboard
 // reaches what it should.
 #include "app/appcore.h"
-#include "common/faketime.h"
+#include "common/workspace.h"
 #include "dialogs/aboutwindow.h"
 #include "dialogs/alarmwindow.h"
 #include "dialogs/remindereditor.h"
@@ -185,27 +185,21 @@ class TestWindowLayout : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ProfileFile> m_ini;
-    FakeClock m_clock{QDateTime(QDate(2026, 12, 9), QTime(9, 5, 7))};
-    LocaleFormats m_formats =
-        LocaleFormats::fromLocale(QLocale(QLocale::Bulgarian, QLocale::Bulgaria));
-    std::unique_ptr<AppContext> m_context;
     std::unique_ptr<AppCore> m_core;
-    QStringList m_errors;
+    std::unique_ptr<Workspace> m_ws;
     QFont m_font;
     QPalette m_palette;
 
     void writeIni(const QByteArray &bytes)
     {
-        QFile f(m_ini->path());
+        QFile f(m_ws->ini.path());
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(bytes);
     }
 
     void startCore()
     {
-        m_core = std::make_unique<AppCore>(*m_context);
+        m_core = std::make_unique<AppCore>(m_ws->context);
         m_core->start();
     }
 
@@ -236,15 +230,8 @@ private slots:
 
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_ini = std::make_unique<ProfileFile>(m_dir->filePath("Vellaro.ini"));
-        m_context = std::make_unique<AppContext>(
-            AppContext{m_dir->filePath("List.ul1"), m_ini.get(), "vellaro", &m_clock, &m_formats});
-        QFile list(m_context->listPath);
-        QVERIFY(list.open(QIODevice::WriteOnly));
-        list.write("Среща\r\n\t9.12.2026 г.\r\n\t17:11:29\r\n\tв офиса\r\n");
-        m_errors.clear();
-        setErrorBoxHandler([this](const QString &text) { m_errors << text; });
+        m_ws = std::make_unique<Workspace>();
+        QVERIFY(m_ws->writeList("Среща\r\n\t9.12.2026 г.\r\n\t17:11:29\r\n\tв офиса\r\n"));
     }
 
     void cleanup()
@@ -252,7 +239,7 @@ private slots:
         m_core.reset();
         QApplication::setFont(m_font);
         QApplication::setPalette(m_palette);
-        setErrorBoxHandler({});
+        m_ws.reset();
     }
 
     void noControlCutOff_data()
@@ -280,7 +267,7 @@ private slots:
             const QStringList problems = clipped(w);
             QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
         }
-        QVERIFY(m_errors.isEmpty());
+        QVERIFY(m_ws->errors.isEmpty());
     }
 
     void fontChangedWhileOpen_windowsGrowToTheirLayout()
@@ -378,7 +365,7 @@ private slots:
 
         // At exit the stored size is the design's: the growth was the program's, not the user's.
         m_core->saveOnExit();
-        QCOMPARE(m_ini->readInteger("Напомняне ...", "Width", 0), designed.width());
+        QCOMPARE(m_ws->ini.readInteger("Напомняне ...", "Width", 0), designed.width());
     }
 
     void alarm_returnAndEnterClose_escapeDoesNot()
@@ -446,21 +433,21 @@ private slots:
 
         // Nothing moved by the user: the file keeps what it had.
         m_core->saveOnExit();
-        QCOMPARE(m_ini->readInteger("Добавяне на напомняне", "Left", 0), 700);
-        QCOMPARE(m_ini->readInteger("Добавяне на напомняне", "Top", 0), 500);
-        QCOMPARE(m_ini->readInteger("Добавяне на напомняне", "Width", 0), 60);
-        QCOMPARE(m_ini->readInteger("Добавяне на напомняне", "Height", 0), 20);
-        QCOMPARE(m_ini->readInteger("За програмата", "Left", 0), -150);
+        QCOMPARE(m_ws->ini.readInteger("Добавяне на напомняне", "Left", 0), 700);
+        QCOMPARE(m_ws->ini.readInteger("Добавяне на напомняне", "Top", 0), 500);
+        QCOMPARE(m_ws->ini.readInteger("Добавяне на напомняне", "Width", 0), 60);
+        QCOMPARE(m_ws->ini.readInteger("Добавяне на напомняне", "Height", 0), 20);
+        QCOMPARE(m_ws->ini.readInteger("За програмата", "Left", 0), -150);
 
         // Moved and resized by the user: that is kept.
         editor->move(30, 40);
         editor->resize(editor->width() + 10, editor->height() + 5);
         const QSize chosen = editor->size();
         m_core->saveOnExit();
-        QCOMPARE(m_ini->readInteger("Добавяне на напомняне", "Left", 0), 30);
-        QCOMPARE(m_ini->readInteger("Добавяне на напомняне", "Top", 0), 40);
-        QCOMPARE(m_ini->readInteger("Добавяне на напомняне", "Width", 0), chosen.width());
-        QCOMPARE(m_ini->readInteger("Добавяне на напомняне", "Height", 0), chosen.height());
+        QCOMPARE(m_ws->ini.readInteger("Добавяне на напомняне", "Left", 0), 30);
+        QCOMPARE(m_ws->ini.readInteger("Добавяне на напомняне", "Top", 0), 40);
+        QCOMPARE(m_ws->ini.readInteger("Добавяне на напомняне", "Width", 0), chosen.width());
+        QCOMPARE(m_ws->ini.readInteger("Добавяне на напомняне", "Height", 0), chosen.height());
     }
 
     void designSizes_areTheDefaults_keysUnchanged()
@@ -480,10 +467,10 @@ private slots:
         m_core->saveOnExit();
         for (const auto &[w, design] : windows) {
             for (const char *key : {"Left", "Top", "Width", "Height"})
-                QVERIFY2(m_ini->readInteger(design.caption, QString::fromLatin1(key), -1) >= 0,
+                QVERIFY2(m_ws->ini.readInteger(design.caption, QString::fromLatin1(key), -1) >= 0,
                          qPrintable(design.caption + u' ' + QString::fromLatin1(key)));
-            QCOMPARE(m_ini->readInteger(design.caption, "Width", 0), design.bounds.width());
-            QCOMPARE(m_ini->readInteger(design.caption, "Height", 0), design.bounds.height());
+            QCOMPARE(m_ws->ini.readInteger(design.caption, "Width", 0), design.bounds.width());
+            QCOMPARE(m_ws->ini.readInteger(design.caption, "Height", 0), design.bounds.height());
         }
     }
 };
