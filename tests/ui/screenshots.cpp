@@ -1,7 +1,10 @@
 // Draws the program's windows with sample reminders into PNG files, for the README and the
-// AppStream data: scripts/screenshots runs it on a private Xvfb display.
-//   vellaro_screenshots OUTPUT_FOLDER
+// AppStream data: scripts/screenshots runs it on a private Xvfb display, in the default look, with
+// a larger font and with a dark palette.
+//   vellaro_screenshots OUTPUT_FOLDER [default|large|dark]
 #include "app/appcore.h"
+#include "common/darkpalette.h"
+#include "common/workspace.h"
 #include "dialogs/aboutwindow.h"
 #include "dialogs/alarmwindow.h"
 #include "dialogs/remindereditor.h"
@@ -25,12 +28,6 @@
 using namespace vellaro;
 
 namespace {
-
-class FixedClock final : public Clock
-{
-public:
-    QDateTime now() const override { return {QDate(2026, 12, 9), QTime(9, 5, 7)}; }
-};
 
 bool save(QWidget *window, const QString &path)
 {
@@ -57,27 +54,34 @@ bool save(QWidget *window, const QString &path)
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: vellaro_screenshots OUTPUT_FOLDER\n");
+    const QString look = argc == 3 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("default");
+    if (argc < 2 || argc > 3 || !QStringList{"default", "large", "dark"}.contains(look)) {
+        std::fprintf(stderr, "usage: vellaro_screenshots OUTPUT_FOLDER [default|large|dark]\n");
         return 2;
     }
+    if (look == QLatin1String("large")) {
+        QFont font = QApplication::font();
+        font.setPointSizeF(16);
+        QApplication::setFont(font);
+    } else if (look == QLatin1String("dark")) {
+        QApplication::setPalette(darkPalette());
+    }
+    const QString suffix = look == QLatin1String("default") ? QString() : u'-' + look;
     const QDir out(QString::fromLocal8Bit(argv[1]));
-    QTemporaryDir dir;
-    ProfileFile ini(dir.filePath("Vellaro.ini"));
-    FixedClock clock;
-    LocaleFormats formats =
-        LocaleFormats::fromLocale(QLocale(QLocale::Bulgarian, QLocale::Bulgaria));
-    AppContext context{dir.filePath("List.ul1"), &ini, "vellaro", &clock, &formats};
-    QFile list(context.listPath);
-    if (!list.open(QIODevice::WriteOnly))
+    const auto file = [&out, &suffix](const char *name) {
+        return out.filePath(QString::fromLatin1(name) + suffix + QStringLiteral(".png"));
+    };
+    Workspace workspace;
+    AppContext &context = workspace.context;
+    const LocaleFormats &formats = workspace.formats;
+    if (!workspace.writeList(
+            "Годишен преглед при зъболекаря\r\n\t15.12.2026 г.\r\n\t10:30:00\r\n"
+            "\tд-р Петрова, ул. \"Шипка\" 12\r\n"
+            "Рожден ден на мама\r\n\t23.12.2026 г.\r\n\t09:00:00\r\n\tторта и цветя\r\n"
+            "Среща с екипа\r\n\t10.12.2026 г.\r\n\t14:00:00\r\n\tзала 3, втори етаж\r\n"
+            "Плащане на сметките\r\n\t28.12.2026 г.\r\n\t18:00:00\r\n"
+            "\tток, вода, интернет\r\n"))
         return 1;
-    list.write("Годишен преглед при зъболекаря\r\n\t15.12.2026 г.\r\n\t10:30:00\r\n"
-               "\tд-р Петрова, ул. \"Шипка\" 12\r\n"
-               "Рожден ден на мама\r\n\t23.12.2026 г.\r\n\t09:00:00\r\n\tторта и цветя\r\n"
-               "Среща с екипа\r\n\t10.12.2026 г.\r\n\t14:00:00\r\n\tзала 3, втори етаж\r\n"
-               "Плащане на сметките\r\n\t28.12.2026 г.\r\n\t18:00:00\r\n"
-               "\tток, вода, интернет\r\n");
-    list.close();
     setErrorBoxHandler(
         [](const QString &text) { std::fprintf(stderr, "error: %s\n", qPrintable(text)); });
 
@@ -86,13 +90,13 @@ int main(int argc, char **argv)
     MainWindow *main = core.mainWindow();
     main->resize(640, 400);
     main->findChild<QTableView *>("reminderView")->selectRow(1);
-    bool ok = save(main, out.filePath("main-window.png"));
+    bool ok = save(main, file("main-window"));
 
     ReminderEditor *editor = core.editor();
     editor->setWindowTitle(QStringLiteral("Добавяне на нов запис"));
     editor->setDraft({QStringLiteral("Среща с екипа"), QDate(2026, 12, 10), QTime(14, 0),
                       QStringLiteral("зала 3, втори етаж")});
-    ok = save(editor, out.filePath("reminder-editor.png")) && ok;
+    ok = save(editor, file("reminder-editor")) && ok;
 
     AlarmWindow *alarm = core.alarmWindow();
     alarm->showReminder(
@@ -102,9 +106,9 @@ int main(int argc, char **argv)
         QStringLiteral("В залата на първия етаж. Дневен ред: ремонт на покрива, асансьорът, "
                        "осветлението на стълбището и бюджетът за следващата година. Носете "
                        "пълномощно, ако представлявате съсед."));
-    ok = save(alarm, out.filePath("alarm-window.png")) && ok;
+    ok = save(alarm, file("alarm-window")) && ok;
 
-    ok = save(core.aboutWindow(), out.filePath("about-window.png")) && ok;
+    ok = save(core.aboutWindow(), file("about-window")) && ok;
 
     // The tray icon at the sizes panels use, on a dark panel and on a light one.
     QImage tray(4 * 40 + 8, 2 * 40, QImage::Format_ARGB32);
@@ -120,7 +124,8 @@ int main(int argc, char **argv)
             }
         }
     }
-    ok = tray.save(out.filePath("tray-icon.png")) && ok;
-    ok = save(core.transparencyDialog(), out.filePath("transparency-dialog.png")) && ok;
+    if (suffix.isEmpty())
+        ok = tray.save(file("tray-icon")) && ok;
+    ok = save(core.transparencyDialog(), file("transparency-dialog")) && ok;
     return ok ? 0 : 1;
 }

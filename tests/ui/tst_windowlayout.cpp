@@ -3,6 +3,7 @@
 // window shows a long name and long notes whole, windows stay on the screen, and the keyboard
 // reaches what it should.
 #include "app/appcore.h"
+#include "common/darkpalette.h"
 #include "common/workspace.h"
 #include "dialogs/aboutwindow.h"
 #include "dialogs/alarmwindow.h"
@@ -31,32 +32,6 @@
 using namespace vellaro;
 
 namespace {
-
-QPalette darkPalette()
-{
-    QPalette p;
-    const QColor window(0x2b, 0x2b, 0x2b);
-    const QColor base(0x1e, 0x1e, 0x1e);
-    const QColor text(0xe8, 0xe8, 0xe8);
-    p.setColor(QPalette::Window, window);
-    p.setColor(QPalette::WindowText, text);
-    p.setColor(QPalette::Base, base);
-    p.setColor(QPalette::AlternateBase, window);
-    p.setColor(QPalette::Text, text);
-    p.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3a));
-    p.setColor(QPalette::ButtonText, text);
-    p.setColor(QPalette::Highlight, QColor(0x2f, 0x65, 0xca));
-    p.setColor(QPalette::HighlightedText, Qt::white);
-    p.setColor(QPalette::ToolTipBase, base);
-    p.setColor(QPalette::ToolTipText, text);
-    p.setColor(QPalette::PlaceholderText, QColor(0xa0, 0xa0, 0xa0));
-    // The light theme's link colour, unreadable on a dark background as it is.
-    p.setColor(QPalette::Link, QColor(0, 0, 255));
-    p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x80, 0x80, 0x80));
-    p.setColor(QPalette::Disabled, QPalette::Text, QColor(0x80, 0x80, 0x80));
-    p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x80, 0x80, 0x80));
-    return p;
-}
 
 // The size a layout must give the widget at least (what QLayout itself allows it).
 QSize smallestAllowed(const QWidget *w)
