@@ -267,8 +267,11 @@ void Timeline::apply(const WorldEvent &event)
         const qint64 before = floorDiv(wall(), 1000);
         m_offset += event.amount;
         const qint64 after = floorDiv(wall(), 1000);
-        // The seconds jumped over are looked at on arrival, at most a week back.
+        // The seconds jumped over are looked at on arrival, at most a week back. Those further
+        // back may still be looked at, when the clock goes back again before the program
+        // hears of the step: its week reaches back from where the clock then stands.
         const qint64 from = std::max(before + 1, after - ReminderCheck::kMaxLookBackSeconds);
+        expect(before + 1, from - 1, m_zone, m_real, true);
         expect(from, after, m_zone, m_real, unreported);
         m_timerFires.reset(); // a timer on the wall clock is cancelled when the clock is set
         reportLater();
