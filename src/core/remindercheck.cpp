@@ -26,8 +26,11 @@ QList<DueReminder> ReminderCheck::collectDue(const QDateTime &now, const Reminde
     const qint64 current = now.toSecsSinceEpoch();
     qint64 from = current;
     QDateTime zone = now;
-    if (m_lastSecond && current == *m_lastSecond)
+    if (m_lastSecond && current == *m_lastSecond) {
+        // Nothing new to look at; a zone changed within the second reads the next ones anew.
+        m_lastOffset = now.offsetFromUtc();
         return {};
+    }
     if (m_lastSecond && current > *m_lastSecond) {
         from = std::max(*m_lastSecond + 1, current - kMaxLookBackSeconds);
         // The zone changed since the last look: the seconds up to now were lived in the old

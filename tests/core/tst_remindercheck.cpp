@@ -4,6 +4,7 @@
 
 #include <QStringEncoder>
 #include <QTest>
+#include <QTimeZone>
 
 using namespace vellaro;
 
@@ -178,6 +179,32 @@ private slots:
         QVERIFY(check.collectDue(kStart.addSecs(2), list, m_bg).isEmpty());
         QCOMPARE(names(check.collectDue(kStart.addSecs(3), list, m_bg)),
                  QStringList({"ново", "трето"}));
+    }
+
+    // A change of the zone: the seconds lived before it are read in the offset they were lived
+    // in, the later ones in the new zone, also when the change comes within a second already
+    // looked at.
+    void zoneChanged_secondsReadInTheOffsetTheyWereLivedIn()
+    {
+        const QTimeZone sofia("Europe/Sofia");
+        const QTimeZone london("Europe/London");
+        const QDateTime noon(QDate(2026, 12, 9), QTime(12, 0, 0), sofia);
+        const auto row = [this](const QString &name, const QDateTime &when) {
+            return ReminderEntry{name, {m_bg.dateText(when.date()), m_bg.timeText(when.time())}};
+        };
+        ReminderListModel list;
+        list.setEntries({row("sofia 12:00:05", noon.addSecs(5)),
+                         row("london 10:00:05", noon.addSecs(5).toTimeZone(london)),
+                         row("sofia 12:30:00", noon.addSecs(1800)),
+                         row("london 10:30:00", noon.addSecs(1800).toTimeZone(london))});
+        ReminderCheck check;
+        check.collectDue(noon, list, m_bg);
+        QCOMPARE(names(check.collectDue(noon.addSecs(10).toTimeZone(london), list, m_bg)),
+                 QStringList{"sofia 12:00:05"});
+        // Back to Sofia within that second.
+        QVERIFY(check.collectDue(noon.addSecs(10).toTimeZone(sofia), list, m_bg).isEmpty());
+        QCOMPARE(names(check.collectDue(noon.addSecs(1800), list, m_bg)),
+                 QStringList{"sofia 12:30:00"});
     }
 
     void otherLocaleTexts_neverMatch()
