@@ -27,10 +27,13 @@ bool isControlOrSpace(char c)
     return static_cast<unsigned char>(c) <= 32;
 }
 
-// Builds the rows from the text's lines; false when a text does not decode. Line breaks, TAB
-// and the characters trimmed from details are single bytes below 0x80, the same in UTF-8 and
-// in every 8-bit code page, so the lines are split as bytes and each text decoded on its own.
-bool parseLines(QByteArrayView text, QStringDecoder &decoder, ReminderEntries &rows)
+// Builds the rows from the text's lines. Line breaks, TAB and the characters trimmed from
+// details are single bytes below 0x80, the same in UTF-8 and in every 8-bit code page, so the
+// lines are split as bytes and each text is decoded on its own: a text that is valid UTF-8 is
+// UTF-8, any other was written by an 8-bit program and is read in its code page. One line
+// pasted from an old file so never turns the rest of the list into mojibake.
+void parseLines(QByteArrayView text, QStringDecoder &utf8, QStringDecoder &legacy,
+                ReminderEntries &rows)
 {
     // A long list repeats its texts all through (dates, times, the names and notes of reminders
     // that come back): each different text is decoded once and every row that has it shares the
@@ -40,8 +43,14 @@ bool parseLines(QByteArrayView text, QStringDecoder &decoder, ReminderEntries &r
         if (bytes.isEmpty())
             return QString();
         auto it = seen.constFind(bytes);
-        if (it == seen.cend())
-            it = seen.insert(bytes, decoder.decode(bytes));
+        if (it == seen.cend()) {
+            QString value = utf8.decode(bytes);
+            if (utf8.hasError()) {
+                utf8.resetState();
+                value = legacy.decode(bytes);
+            }
+            it = seen.insert(bytes, value);
+        }
         return *it;
     };
 
@@ -70,7 +79,6 @@ bool parseLines(QByteArrayView text, QStringDecoder &decoder, ReminderEntries &r
             rows.last().details.append(decoded(QByteArrayView(b, e - b)));
         }
     }
-    return !decoder.hasError();
 }
 
 // Appends the text as UTF-8 and CR LF. CR, LF and NUL would break the line and become spaces;
@@ -130,16 +138,12 @@ ReminderEntries parse(const QByteArray &bytes, const char *legacyCodec)
     // byte order mark is gone already).
     constexpr auto kFlags =
         QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom;
-    ReminderEntries rows;
     QStringDecoder utf8(QStringDecoder::Utf8, kFlags);
-    if (parseLines(text, utf8, rows))
-        return rows;
-    // Not UTF-8 somewhere: an 8-bit program of the user's language wrote it.
-    rows.clear();
     QStringDecoder legacy(legacyCodec, kFlags);
     if (!legacy.isValid())
         legacy = QStringDecoder(QStringDecoder::Latin1, kFlags);
-    parseLines(text, legacy, rows);
+    ReminderEntries rows;
+    parseLines(text, utf8, legacy, rows);
     return rows;
 }
 

@@ -11,8 +11,9 @@ namespace vellaro::listfile {
 // following line that begins with TAB holds one detail. Lines end in CR LF when written; on
 // reading CR LF, a lone CR and a lone LF all end a line, and the text ends at the first NUL.
 
-// Bytes to rows, in file order. Text that is not valid UTF-8 was written by an 8-bit program
-// and is decoded in the given code page (see legacyCodePage).
+// Bytes to rows, in file order. Each line is decoded on its own: a line that is valid UTF-8 is
+// UTF-8, any other was written by an 8-bit program and is read in the given code page (see
+// legacyCodePage), so one such line leaves the rest of the list as it is.
 ReminderEntries parse(const QByteArray &bytes, const char *legacyCodec = "windows-1251");
 
 // Rows to bytes, UTF-8, every line ended by CR LF; an empty list gives zero bytes.
