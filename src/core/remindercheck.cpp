@@ -58,4 +58,22 @@ QDateTime ReminderCheck::nextWake(const QDateTime &now, const ReminderListModel 
     return vellaro::nextWake(localSecond(*m_lastSecond, now), list, formats);
 }
 
+std::optional<DueReminder> ReminderCheck::passedSince(qint64 since, const QDateTime &now, int row,
+                                                      const ReminderListModel &list,
+                                                      const LocaleFormats &formats) const
+{
+    if (!m_lastSecond || row < 0 || row >= list.rowCount())
+        return std::nullopt;
+    const ReminderEntry &entry = list.rows().at(row);
+    const QString dateText = entry.details.value(0);
+    const QString timeText = entry.details.value(1);
+    const qint64 from = std::max(since + 1, *m_lastSecond - kMaxLookBackSeconds);
+    const qint64 found = walkSecondTexts(
+        from, *m_lastSecond, localSecond(*m_lastSecond, now), formats,
+        [&](const QString &d, const QString &t) { return d == dateText && t == timeText; });
+    if (found < 0)
+        return std::nullopt;
+    return DueReminder{entry.name, timeText, entry.details.value(2)};
+}
+
 } // namespace vellaro

@@ -50,6 +50,18 @@ public:
                        const LocaleFormats &formats) const;
 
     bool hasLooked() const { return m_lastSecond.has_value(); }
+    // The last second looked at; `now` before the first look.
+    qint64 lastSecond(const QDateTime &now) const
+    {
+        return m_lastSecond.value_or(now.toSecsSinceEpoch());
+    }
+
+    // The row as it fell due, when its texts are those of a second after `since` that has been
+    // looked at already (at most a week back): a row saved from an editor that was opened at
+    // `since` names a moment that passed while the user typed.
+    std::optional<DueReminder> passedSince(qint64 since, const QDateTime &now, int row,
+                                           const ReminderListModel &list,
+                                           const LocaleFormats &formats) const;
 
 private:
     std::optional<qint64> m_lastSecond;

@@ -70,6 +70,23 @@ void ReminderWatch::schedulePlan()
         this, [this] { enter([this] { plan(); }); }, Qt::QueuedConnection);
 }
 
+qint64 ReminderWatch::editStarted()
+{
+    const QDateTime now = m_clock.now();
+    settle();
+    return m_check.lastSecond(now);
+}
+
+void ReminderWatch::editSaved(qint64 mark, int row)
+{
+    const QDateTime now = m_clock.now();
+    // The change itself settled the seconds up to it; this reads them again for the one row.
+    settle();
+    if (const std::optional<DueReminder> passed =
+            m_check.passedSince(mark, now, row, m_list, m_formats))
+        emit due({*passed});
+}
+
 void ReminderWatch::plan()
 {
     m_planPending = false;

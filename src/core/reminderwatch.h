@@ -39,6 +39,14 @@ public:
     // Plans again after the event loop's current pass: many changes in a row plan once.
     void schedulePlan();
 
+    // An editor opens: the seconds up to now are settled, and the mark it returns says where
+    // the editor's time began.
+    qint64 editStarted();
+    // The row was added or given new date or time texts from an editor opened at `mark`. A
+    // moment that passed while the editor was open sounds now, once; one that had passed when
+    // it opened never does.
+    void editSaved(qint64 mark, int row);
+
 signals:
     // Rows that fell due, in order of their seconds.
     void due(const QList<DueReminder> &reminders);

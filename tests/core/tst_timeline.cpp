@@ -150,7 +150,8 @@ private:
         return t + kAllowedLateMs;
     }
     void afterProgram();
-    void edit();
+    // Returns whether it planned the next edit itself (an editor opened, its save planned).
+    bool edit();
     void scheduleEdit();
     Row rowAt(const QString &name, qint64 second) const;
     QString verify() const;
@@ -180,6 +181,10 @@ private:
     std::optional<qint64> m_nextEdit;
     qint64 m_slowLookMs = 0;
     int m_rowNumber = 0;
+    // An editor open: its mark, the second it opened in, the world's events until then.
+    std::optional<qint64> m_editorMark;
+    qint64 m_editorOpened = 0;
+    size_t m_worldAtOpen = 0;
 
     // The oracle.
     std::vector<Row> m_rows;
@@ -363,8 +368,17 @@ void Timeline::scheduleEdit()
     m_nextEdit = m_real + uniform(1000, 40 * 60 * 1000);
 }
 
-void Timeline::edit()
+bool Timeline::edit()
 {
+    // The user opens the editor and types for a while; the check runs on meanwhile.
+    if (!m_editorMark && chance(0.25)) {
+        m_editorMark = m_watch.editStarted();
+        m_editorOpened = floorDiv(wall(), 1000);
+        m_worldAtOpen = m_nextWorld;
+        m_nextEdit = m_real + uniform(500, 120 * 1000);
+        return true;
+    }
+    const std::optional<qint64> editorMark = std::exchange(m_editorMark, std::nullopt);
     // A handler that takes its time: the change is applied when it ends.
     qint64 busy = chance(0.3) ? uniform(20, 4000) : 0;
     for (const WorldEvent &event : m_world) {
@@ -377,6 +391,9 @@ void Timeline::edit()
     }
     const qint64 now = floorDiv(wall(), 1000);
     const auto pickSecond = [&] {
+        // A moment that passed while the editor was open, or just before it opened.
+        if (editorMark && now > m_editorOpened && chance(0.5))
+            return uniform(m_editorOpened - 2, now);
         const double p = std::uniform_real_distribution<>(0, 1)(m_rng);
         if (p < 0.15)
             return now; // the very second of the edit
@@ -391,12 +408,25 @@ void Timeline::edit()
         }
         return -1;
     };
+    // Saved from the editor: a moment that passed while it was open sounds now, once; one that
+    // had passed when it opened never does.
+    const auto saved = [&](const Row &row) {
+        if (!editorMark)
+            return;
+        m_watch.editSaved(*editorMark, modelRow(row.name));
+        const bool worldMoved = m_nextWorld != m_worldAtOpen || m_unreported;
+        for (const qint64 s : secondsOf(row, m_zone)) {
+            if (s > m_editorOpened && s <= now && s >= now - ReminderCheck::kMaxLookBackSeconds)
+                m_expected.push_back({row.name, s, m_real, worldMoved});
+        }
+    };
     const double p = std::uniform_real_distribution<>(0, 1)(m_rng);
     // A list of a few dozen rows: enough to crowd the seconds, few enough to keep a timeline short.
     if ((p < 0.45 && m_rows.size() < 40) || m_rows.empty()) {
         const Row row = rowAt(QStringLiteral("r%1").arg(++m_rowNumber), pickSecond());
         m_rows.push_back(row);
         m_list.addEntry({row.name, {row.dateText, row.timeText, QStringLiteral("n")}});
+        saved(row);
     } else {
         const size_t index = size_t(uniform(0, qint64(m_rows.size()) - 1));
         const int listRow = modelRow(m_rows[index].name);
@@ -408,14 +438,19 @@ void Timeline::edit()
             m_list.setName(modelRow(name + QStringLiteral("~")), name);
         } else if (p < 0.85) {
             const Row row = rowAt(m_rows[index].name, pickSecond());
+            const bool moved =
+                row.dateText != m_rows[index].dateText || row.timeText != m_rows[index].timeText;
             m_rows[index] = row;
             m_list.setDetail(listRow, 1, row.timeText);
             m_list.setDetail(listRow, 0, row.dateText);
+            if (moved)
+                saved(row);
         } else {
             m_rows.erase(m_rows.begin() + qsizetype(index));
             m_list.removeEntry(listRow);
         }
     }
+    return false;
 }
 
 // What the program did may have asked the timer for a new moment.
@@ -542,8 +577,8 @@ QString Timeline::run()
         } else {
             TRACE("%lld edit at %s", m_real,
                   qPrintable(m_clock.current.toString(Qt::ISODateWithMs)));
-            edit();
-            scheduleEdit();
+            if (!edit())
+                scheduleEdit();
         }
         afterProgram();
     }
@@ -675,6 +710,27 @@ private slots:
         w.sleep();
         QCOMPARE(w.sounded, QStringList());
         QCOMPARE(w.list.rowCount(), 3);
+    }
+
+    // Typed at 9:29:55 for 9:30:00, saved at 9:30:02: it sounds on the save, once. What had
+    // passed when the editor opened (its own second included) never sounds.
+    void savedFromEditor_momentPassedWhileOpen_soundsOnceOnSave()
+    {
+        Watched w({});
+        w.clock.current = at(9, 0, 0);
+        w.sleep();
+        w.clock.current = at(9, 29, 55);
+        const qint64 opened = w.watch.editStarted();
+        w.clock.current = at(9, 30, 2);
+        for (const QTime time : {QTime(9, 29, 50), QTime(9, 29, 55), QTime(9, 30, 0)}) {
+            const QString name = time.toString();
+            w.watch.editSaved(opened, w.list.addEntry(w.row(name, time)));
+        }
+        w.settle();
+        QCOMPARE(w.sounded, QStringList{"09:30:00@09:30:02"});
+        w.clock.current = at(10, 0, 0);
+        w.sleep();
+        QCOMPARE(w.sounded.size(), 1);
     }
 
     // A handler that runs across the due second and changes the list: the plan made after it
