@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QStringList>
 
 namespace vellaro {
 
@@ -35,22 +36,51 @@ void showErrorBox(const QString &message)
     box.exec();
 }
 
+namespace {
+
+QString exceptionMessage(std::exception_ptr error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const Error &e) {
+        return e.message();
+    } catch (const std::bad_alloc &) {
+        return QStringLiteral("Out of memory");
+    } catch (const std::exception &e) {
+        return QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        return QStringLiteral("Unknown error");
+    }
+}
+
+} // namespace
+
 void reportException(std::exception_ptr error) noexcept
 {
     try {
-        try {
-            std::rethrow_exception(error);
-        } catch (const Error &e) {
-            showErrorBox(e.message());
-        } catch (const std::bad_alloc &) {
-            showErrorBox(QStringLiteral("Out of memory"));
-        } catch (const std::exception &e) {
-            showErrorBox(QString::fromLocal8Bit(e.what()));
-        } catch (...) {
-            showErrorBox(QStringLiteral("Unknown error"));
-        }
+        showErrorBox(exceptionMessage(error));
     } catch (...) {
         // Showing the box itself failed; there is nothing left to tell the user with.
+    }
+}
+
+void guardedSteps(const std::initializer_list<std::function<void()>> &steps) noexcept
+{
+    try {
+        QStringList failures;
+        for (const std::function<void()> &step : steps) {
+            try {
+                step();
+            } catch (...) {
+                const QString text = errorBoxText(exceptionMessage(std::current_exception()));
+                if (!failures.contains(text))
+                    failures << text;
+            }
+        }
+        if (!failures.isEmpty())
+            showErrorBox(failures.join(u'\n'));
+    } catch (...) {
+        // As above: nothing left to tell the user with.
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <exception>
 #include <functional>
+#include <initializer_list>
 
 namespace vellaro {
 
@@ -21,6 +22,11 @@ void setErrorBoxHandler(ErrorBoxHandler handler);
 
 // Shows a caught exception in the error box.
 void reportException(std::exception_ptr error) noexcept;
+
+// Runs every step whatever the ones before it did, then shows what failed in one error box,
+// each different message once: at exit a read-only folder fails the list and every window's
+// settings alike, and one box says it all.
+void guardedSteps(const std::initializer_list<std::function<void()>> &steps) noexcept;
 
 // Every handler that Qt calls runs through here: an error skips the rest of the handler, is shown
 // in the standard error box and the program carries on. No exception reaches the event loop.
