@@ -12,6 +12,7 @@
 #include "dialogs/transparencydialog.h"
 #include "mainwindow/mainwindow.h"
 #include "platform/autostart.h"
+#include "platform/windowactivation.h"
 #include "resources/icons.h"
 #include "tray/trayicon.h"
 #include "windowkit/appexit.h"
@@ -21,6 +22,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QMenu>
 #include <QScopeGuard>
 #include <QTimer>
@@ -29,7 +31,8 @@ namespace vellaro {
 
 namespace {
 
-constexpr int kSaveIntervalMs = 600000;
+// A change is on disk this long after it was made; the changes of a burst go in one save.
+constexpr int kSaveDelayMs = 2000;
 
 } // namespace
 
@@ -47,8 +50,15 @@ AppCore::AppCore(AppContext &context) : m_context(context)
 
     m_saveTimer = new QTimer(this);
     m_saveTimer->setObjectName(QStringLiteral("saveTimer"));
-    m_saveTimer->setInterval(kSaveIntervalMs);
+    m_saveTimer->setSingleShot(true);
+    m_saveTimer->setInterval(kSaveDelayMs);
     connect(m_saveTimer, &QTimer::timeout, this, guardedSlot(this, &AppCore::saveAfterChanges));
+    // Every change of the rows, whoever makes it (the editor, a rename in the list, a delete),
+    // is saved within seconds: a crash or a power cut must not take it with it. Loading a list
+    // and sorting it change nothing the file must keep.
+    for (auto signal : {&ReminderListModel::rowsInserted, &ReminderListModel::rowsRemoved})
+        connect(m_model, signal, this, &AppCore::scheduleSave);
+    connect(m_model, &ReminderListModel::dataChanged, this, &AppCore::scheduleSave);
 
     buildTrayMenu();
     m_trayIcon = new TrayIcon(context.trayArea, m_trayMenu, programIcon(),
@@ -110,7 +120,8 @@ void AppCore::buildTrayMenu()
     m_startWithSessionAction =
         addItem("trayStartWithSession", QStringLiteral("Стартиране с ОС"), nullptr);
     m_startWithSessionAction->setCheckable(true);
-    m_startWithSessionAction->setChecked(true);
+    // The mark shows what the store holds each time the menu opens, whatever changed it.
+    connect(m_trayMenu, &QMenu::aboutToShow, this, &AppCore::showStartWithSessionState);
     connect(m_startWithSessionAction, &QAction::triggered, this,
             guardedSlot(this, &AppCore::toggleStartWithSession));
     m_trayMenu->addSeparator();
@@ -123,13 +134,9 @@ void AppCore::start()
         guarded([settings] { settings->read(); });
     // The icon goes into the area before the list is read.
     m_trayIcon->dock();
-    guarded([this] {
-        loadReminders();
-        // Last: whether the program starts with the session. A store that does not open leaves
-        // the mark as it is.
-        if (AutostartStore *store = m_context.autostart; store && store->isOpen())
-            m_startWithSessionAction->setChecked(store->valueExists());
-    });
+    guarded([this] { loadReminders(); });
+    // Whatever the list did, the mark says whether the program starts with the session.
+    showStartWithSessionState();
     // The first look of the run, right as the event loop starts: rows due before it never
     // sound.
     m_watch->start();
@@ -143,21 +150,19 @@ void AppCore::showAtStart()
 
 void AppCore::saveOnExit()
 {
+    m_saveTimer->stop();
     const auto write = [](auto &lazy) {
-        guarded([&lazy] {
+        return [&lazy] {
             if (lazy.window)
                 lazy.window->saveOnExit();
             else
                 lazy.settings->write();
-        });
+        };
     };
-    write(m_transparency);
-    write(m_alarm);
-    write(m_editor);
-    write(m_about);
-    // The list matters more than window geometry: report its failure, then still keep the rest.
-    guarded([this] { saveReminders(); });
-    write(m_main);
+    // The list matters more than window geometry; every step runs whatever failed before it,
+    // and failures with one cause (a read-only folder) are reported once.
+    guardedSteps({write(m_transparency), write(m_alarm), write(m_editor), write(m_about),
+                  [this] { saveReminders(); }, write(m_main)});
 }
 
 template <typename W> W *AppCore::build(LazyWindow<W> &lazy)
@@ -227,9 +232,27 @@ void AppCore::toggleVisibility()
     window->activateWindow();
 }
 
+void AppCore::handOverRequest(const QStringList &words)
+{
+    if (words.value(0) != QLatin1String("show"))
+        return;
+    MainWindow *window = mainWindow();
+    if (!window->isVisible())
+        m_trayIcon->showMainWindow();
+    bringWindowForward(window, words.value(1));
+}
+
+void AppCore::showStartWithSessionState()
+{
+    AutostartStore *store = m_context.autostart;
+    m_startWithSessionAction->setChecked(store && store->isOpen() && store->valueExists());
+}
+
 void AppCore::toggleStartWithSession()
 {
-    // Whether this writes or deletes follows the store alone, never the check mark.
+    // Whether this writes or deletes follows the store alone, never the check mark; the mark
+    // then shows what the store holds, also when the write failed.
+    const auto showState = qScopeGuard([this] { showStartWithSessionState(); });
     AutostartStore *store = m_context.autostart;
     if (!store || !store->isOpen())
         return;
@@ -241,19 +264,40 @@ void AppCore::toggleStartWithSession()
 
 void AppCore::loadReminders()
 {
+    m_listUnreadable.reset();
     m_model->clear();
-    m_model->setEntries(
-        listfile::load(m_context.listPath, listfile::legacyCodePage(m_context.formats->locale())));
+    // No list yet is the first run: an empty list, nothing to report.
+    const QFileInfo file(m_context.listPath);
+    if (!file.exists() && !file.isSymLink())
+        return;
+    try {
+        m_model->setEntries(listfile::load(m_context.listPath,
+                                           listfile::legacyCodePage(m_context.formats->locale())));
+    } catch (const Error &error) {
+        // A list that is there but cannot be read is never replaced by what this run holds.
+        m_listUnreadable = error;
+        throw;
+    }
 }
 
 void AppCore::saveReminders()
 {
+    if (m_listUnreadable) {
+        // Nothing was changed: the file stays as it is, unread. A change made meanwhile cannot
+        // go over it; the user hears why.
+        if (m_listChangedSinceLoad)
+            throw *m_listUnreadable;
+        return;
+    }
+    m_listChangedSinceLoad = false;
     listfile::save(m_context.listPath, m_model->rows());
 }
 
 void AppCore::scheduleSave()
 {
-    if (!m_saveTimer->isActive())
+    m_listChangedSinceLoad = true;
+    // The first change of a burst starts the countdown; the rest ride on it.
+    if (!m_listUnreadable && !m_saveTimer->isActive())
         m_saveTimer->start();
 }
 
@@ -271,14 +315,15 @@ void AppCore::addReminder()
     dialog->setWindowTitle(QStringLiteral("Добавяне на нов запис"));
     dialog->applyFormats();
     dialog->clearTexts();
+    const qint64 opened = m_watch->editStarted();
     if (dialog->exec() != QDialog::Accepted)
         return;
 
     const ReminderDraft draft = dialog->draft();
     const LocaleFormats &formats = *m_context.formats;
-    m_model->addEntry(
+    const int row = m_model->addEntry(
         {draft.name, {formats.dateText(draft.date), formats.timeText(draft.time), draft.notes}});
-    scheduleSave();
+    m_watch->editSaved(opened, row);
 }
 
 void AppCore::editReminder(int row)
@@ -304,15 +349,22 @@ void AppCore::editReminder(int row)
     dialog->setDraft(stored);
     // The row is followed through whatever happens to the list while the dialog is open.
     const QPersistentModelIndex edited = m_model->index(row, 0);
+    const qint64 opened = m_watch->editStarted();
     if (dialog->exec() != QDialog::Accepted || !edited.isValid())
         return;
 
     const ReminderDraft draft = dialog->draft();
+    const QString dateText = formats.dateText(draft.date);
+    const QString timeText = formats.timeText(draft.time);
+    const ReminderEntry before = m_model->entry(edited.row());
+    const bool moved = before.details.value(0) != dateText || before.details.value(1) != timeText;
     const int newRow = m_model->setName(edited.row(), draft.name);
-    m_model->setDetail(newRow, 0, formats.dateText(draft.date));
-    m_model->setDetail(newRow, 1, formats.timeText(draft.time));
+    m_model->setDetail(newRow, 0, dateText);
+    m_model->setDetail(newRow, 1, timeText);
     m_model->setDetail(newRow, 2, draft.notes);
-    scheduleSave();
+    // Unmoved, the row sounded (or not) at its moment as it stood.
+    if (moved)
+        m_watch->editSaved(opened, newRow);
 }
 
 void AppCore::showAbout()
@@ -368,13 +420,16 @@ void AppCore::showAlarms()
         AlarmWindow *window = alarmWindow();
         const QString dateText = m_context.formats->dateText(m_context.clock->now().date());
         window->showReminder(dateText, due.name, due.timeText, due.notes);
-        if (m_context.sound)
-            m_context.sound->playFileAndWait(QDir::currentPath() + QStringLiteral("/alarm.wav"));
-        if (applicationExiting())
-            break;
+        // Seen as it is heard: the window and the notification come as the sound starts, and
+        // the sound plays on while the event loop serves the window, the check and the tray.
         const AlarmNotice notice(m_context.notifier, window,
                                  {due.name, dateText, due.timeText, due.notes});
+        if (m_context.sound)
+            m_context.sound->startAlarm(QDir::currentPath() + QStringLiteral("/alarm.wav"));
         window->exec();
+        // Closed: this alarm is silent now, and the next one starts its own sound.
+        if (m_context.sound)
+            m_context.sound->stopAlarm();
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/error.h"
 #include "core/remindercheck.h"
 #include "mainwindow/mainwindowhost.h"
 #include "windowkit/appcontext.h"
@@ -7,6 +8,7 @@
 #include <QObject>
 
 #include <memory>
+#include <optional>
 
 class QAction;
 class QMenu;
@@ -69,18 +71,25 @@ public:
     void exitProgram() override;
     // Shows the main window when hidden, hides it when shown.
     void toggleVisibility();
+    // A later start of the program handed over its request: "show" (with the desktop's
+    // activation token, maybe empty) shows the main window and brings it forward.
+    void handOverRequest(const QStringList &words);
     // Turns start with the session on or off, by what the store holds; the item has flipped
     // its check mark already, as a checkable menu item does before anything else.
     void toggleStartWithSession();
+    // Checks the item when, and only when, the program starts with the session.
+    void showStartWithSessionState();
 
-    // Looks for the rows due since the last look and shows them one after another: sound, then
-    // the alarm window; rows falling due meanwhile wait their turn.
+    // Looks for the rows due since the last look and shows them one after another: the alarm
+    // window with its notification and sound, until it is closed; rows falling due meanwhile
+    // wait their turn.
     void checkDueReminders();
     // Shows the queued alarms, unless they are being shown already.
     void showAlarms();
 
-    // Starts the save timer unless it already runs (its countdown is not restarted).
-    void scheduleSave() override;
+    // Starts the save timer unless it already runs (its countdown is not restarted). Every
+    // change of the list calls it.
+    void scheduleSave();
     // What the save timer runs: writes the list and stops the timer.
     void saveAfterChanges();
     void loadReminders();
@@ -110,6 +119,9 @@ private:
     ReminderWatch *m_watch = nullptr;
     QList<DueReminder> m_alarmQueue;
     bool m_showingAlarms = false;
+    // Set while the list file is there but could not be read: nothing is written over it.
+    std::optional<Error> m_listUnreadable;
+    bool m_listChangedSinceLoad = false;
 
     // In creation order; written back in the reverse order.
     LazyWindow<MainWindow> m_main;

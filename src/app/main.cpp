@@ -4,6 +4,7 @@
 #include "platform/canberrasound.h"
 #include "platform/exitsignals.h"
 #include "platform/freedesktopnotifier.h"
+#include "platform/instancehandover.h"
 #include "platform/instancelock.h"
 #include "platform/systemtrayarea.h"
 #include "platform/timerfdwallclocktimer.h"
@@ -27,10 +28,17 @@ int main(int argc, char *argv[])
     // end the program on the spot with everything unsaved.
     std::signal(SIGXFSZ, SIG_IGN);
 
-    // A second start ends at once, before anything is shown, and leaves the first alone.
+    // A second start hands over to the running instance, which shows its main window, and ends
+    // at once. The desktop's activation token goes along, so the window may take the focus.
     FileInstanceLock instanceLock;
-    if (!instanceLock.tryAcquire())
+    const QString handOverPath = handOverSocketPath(instanceLock.path());
+    if (!instanceLock.tryAcquire()) {
+        QString token = qEnvironmentVariable("XDG_ACTIVATION_TOKEN");
+        if (token.isEmpty())
+            token = qEnvironmentVariable("DESKTOP_STARTUP_ID");
+        handOverToRunningInstance(handOverPath, {QStringLiteral("show"), token});
         return 0;
+    }
 
     QApplication app(argc, argv);
     QApplication::setStyle(new DeferredIconStyle);
@@ -69,6 +77,10 @@ int main(int argc, char *argv[])
     // What lives for the whole run; the windows are built when first shown.
     AppCore core(context);
     core.start();
+    InstanceHandOverServer handOver(handOverPath);
+    QObject::connect(&handOver, &InstanceHandOverServer::requested, &core,
+                     guardedSlot(&core, &AppCore::handOverRequest));
+    handOver.listen();
 
     // A termination signal may already have come while an error box of the start was open.
     if (!applicationExiting()) {

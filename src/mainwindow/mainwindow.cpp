@@ -278,7 +278,6 @@ void MainWindow::renameSelectedReminder()
     const int row = selectedRow();
     if (row >= 0)
         m_view->edit(model()->index(row, 0));
-    m_core.scheduleSave();
 }
 
 bool MainWindow::event(QEvent *event)

@@ -15,8 +15,6 @@ public:
     virtual void showAbout() = 0;
     virtual void chooseTransparency() = 0;
     virtual void exitProgram() = 0;
-    // The list was changed in the window (a rename in place): it is saved with the next timed save.
-    virtual void scheduleSave() = 0;
     virtual void localeChanged() = 0;
 
 protected:

@@ -15,26 +15,24 @@
 #include <QPointer>
 #include <QStringList>
 
-#include <functional>
-
 namespace vellaro {
 
-// Records the sounds asked for; `duringSound` runs while a file plays.
+// Records the alarms asked for; `playing` is whether the last one still sounds.
 class FakeSound final : public Sound
 {
 public:
-    bool playFileAndWait(const QString &path) override
+    bool startAlarm(const QString &path) override
     {
         played << path;
-        if (duringSound)
-            duringSound();
+        playing = plays;
         return plays;
     }
+    void stopAlarm() override { playing = false; }
     void playEvent(const QString &eventId) override { events << eventId; }
     QStringList played;
     QStringList events;
     bool plays = true;
-    std::function<void()> duringSound;
+    bool playing = false;
 };
 
 // The start-with-session store as the handlers see it.

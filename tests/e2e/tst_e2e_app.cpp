@@ -2,8 +2,10 @@
 // as a user and the desktop session would: start-up, the single instance, and the ways it ends.
 #include "e2e/e2eharness.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QMap>
 #include <QStandardPaths>
 #include <QTest>
@@ -57,10 +59,30 @@ private slots:
             QVERIFY2(!QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty(), tool);
     }
 
-    void firstStart_withoutList_reportsMissingFileThenShowsMainWindow()
+    // The first run has no list yet: no box, the window comes at once and the list is empty.
+    void firstStart_withoutList_showsMainWindowWithoutABox()
     {
         Session s(QStringLiteral(VELLARO_BINARY));
         QVERIFY2(s.start(), qPrintable(s.error()));
+        s.watchMappedWindows();
+        QProcess *app = s.startApp();
+        QVERIFY2(app, qPrintable(s.error()));
+        QVERIFY2(s.waitForWindowOf(app, kMainTitle, kWindowTimeoutMs), qPrintable(describe(app)));
+        QVERIFY(s.findWindows(kErrorBoxTitle, app->processId()).isEmpty());
+        for (XWindow mapped : s.mappedWindows())
+            QVERIFY2(s.windowTitle(mapped) != kErrorBoxTitle, "an error box came and went");
+        QVERIFY(Session::sendSignal(app, SIGTERM));
+        QVERIFY(Session::waitForExit(app, kExitTimeoutMs));
+        QCOMPARE(readFile(s.filePath(QStringLiteral("List.ul1"))), QByteArray());
+    }
+
+    // A list that is there but cannot be read (a folder stands in for it, as root reads any
+    // file): its box comes first, then the window.
+    void unreadableList_reportedThenShowsMainWindow()
+    {
+        Session s(QStringLiteral(VELLARO_BINARY));
+        QVERIFY2(s.start(), qPrintable(s.error()));
+        QVERIFY(QDir().mkpath(s.filePath(QStringLiteral("List.ul1"))));
         // The box text is read the way a screen reader reads it.
         QVERIFY2(s.enableAccessibility(), qPrintable(s.error()));
         QProcess *app = s.startApp();
@@ -80,9 +102,8 @@ private slots:
         QVERIFY2(tree, "the program published no accessibility tree");
         const AccessibleNode *alert = tree->find(QStringLiteral("alert message"), kErrorBoxTitle);
         QVERIFY2(alert, qPrintable(tree->dump()));
-        const QString expected =
-            QStringLiteral("Cannot open file \"%1\". No such file or directory.")
-                .arg(s.filePath(QStringLiteral("List.ul1")));
+        const QString expected = QStringLiteral("Cannot open file \"%1\". Is a directory.")
+                                     .arg(s.filePath(QStringLiteral("List.ul1")));
         QCOMPARE(alert->namesOf(QStringLiteral("label")), QStringList{expected});
 
         QVERIFY(s.focusWindow(box));
@@ -97,6 +118,7 @@ private slots:
     {
         Session s(QStringLiteral(VELLARO_BINARY));
         QVERIFY2(s.start(), qPrintable(s.error()));
+        QVERIFY(QDir().mkpath(s.filePath(QStringLiteral("List.ul1"))));
         QProcess *app = s.startApp();
         QVERIFY2(app, qPrintable(s.error()));
         QVERIFY2(s.waitForWindowOf(app, kErrorBoxTitle, kWindowTimeoutMs),
@@ -106,7 +128,8 @@ private slots:
         QVERIFY2(Session::waitForExit(app, kWindowTimeoutMs), "the program ignored SIGTERM");
         QCOMPARE(app->exitStatus(), QProcess::NormalExit);
         QCOMPARE(app->exitCode(), 0);
-        QVERIFY(QFile::exists(s.filePath(QStringLiteral("List.ul1"))));
+        // The list that could not be read is left as it was.
+        QVERIFY(QFileInfo(s.filePath(QStringLiteral("List.ul1"))).isDir());
         QVERIFY(QFile::exists(s.filePath(QStringLiteral("Vellaro.ini"))));
     }
 

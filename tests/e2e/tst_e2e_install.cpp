@@ -155,7 +155,8 @@ private slots:
                  "an error box at the start");
         QVERIFY2(s.waitForWindowOf(app, kAlarmWindowTitle, 15000), qPrintable(describe(app)));
 
-        QTest::qWait(1000);
+        // The window comes as the sound starts; the sound plays on under it.
+        QTest::qWait(int(kOwnSoundSeconds * 1000) + 1000);
         QVERIFY(Session::sendSignal(recorder, SIGINT));
         QVERIFY(Session::waitForExit(recorder, 3000));
         const double audible = s.audibleSeconds(recording);

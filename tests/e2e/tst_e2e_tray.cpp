@@ -338,6 +338,24 @@ private slots:
         QVERIFY(!s.findWindows(kMainTitle, run.app->processId()).isEmpty());
     }
 
+    // Started again while it sits hidden in the tray: the running program shows its window,
+    // and the second process ends at once.
+    void secondStart_showsTheHiddenMainWindow()
+    {
+        Run run;
+        startDocked(run);
+        if (QTest::currentTestFailed())
+            return;
+        Session &s = *run.session;
+        QVERIFY(shownWindows(run).isEmpty());
+        QProcess *second = s.startApp();
+        QVERIFY2(second, qPrintable(s.error()));
+        QVERIFY2(Session::waitForExit(second, 5000), qPrintable(describe(second)));
+        QCOMPARE(second->exitCode(), 0);
+        QVERIFY2(mainWindow(s, run.app), "the second start did not show the main window");
+        QCOMPARE(run.app->state(), QProcess::Running);
+    }
+
     void minimising_hidesTheWindowAndKeepsTheIcon()
     {
         Run run;

@@ -145,7 +145,7 @@ private slots:
         QVERIFY(readFile(s.filePath("List.ul1")).startsWith("bravo\r\n"));
     }
 
-    void dueReminder_soundsThenOpensTheAlarmWindow()
+    void dueReminder_soundsWithTheAlarmWindow()
     {
         Session s(QStringLiteral(VELLARO_BINARY));
         QVERIFY2(s.start(), qPrintable(s.error()));

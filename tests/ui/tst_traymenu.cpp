@@ -11,6 +11,7 @@
 #include "windowkit/guard.h"
 #include "windowkit/persistentwindow.h"
 
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -35,11 +36,19 @@ private:
     std::unique_ptr<AppCore> m_core;
 
     // A run of the program as far as its start; the main window is built when first shown.
-    AppCore *start(bool withList = true)
+    enum class List
     {
-        if (withList) {
+        Missing, // the first run
+        Present,
+        Unreadable
+    };
+    AppCore *start(List list = List::Present)
+    {
+        if (list == List::Present) {
             QFile f(m_ws->context.listPath);
             f.open(QIODevice::WriteOnly);
+        } else if (list == List::Unreadable) {
+            QDir().mkpath(m_ws->context.listPath);
         }
         m_core = std::make_unique<AppCore>(m_ws->context);
         m_core->start();
@@ -202,42 +211,50 @@ private slots:
     {
         QTest::addColumn<bool>("open");
         QTest::addColumn<bool>("exists");
-        QTest::addColumn<bool>("withList");
+        QTest::addColumn<List>("list");
         QTest::addColumn<bool>("checked");
-        QTest::newRow("value there") << true << true << true << true;
-        QTest::newRow("value absent") << true << false << true << false;
-        QTest::newRow("store does not open: design mark") << false << false << true << true;
-        QTest::newRow("list failed first: design mark") << true << false << false << true;
+        QTest::newRow("value there") << true << true << List::Present << true;
+        QTest::newRow("value absent") << true << false << List::Present << false;
+        QTest::newRow("store does not open: no mark") << false << false << List::Present << false;
+        // The first run reports nothing and still reads the store.
+        QTest::newRow("first run") << true << false << List::Missing << false;
+        QTest::newRow("first run, value there") << true << true << List::Missing << true;
+        // A list that cannot be read is reported; the mark is read all the same.
+        QTest::newRow("list unreadable") << true << true << List::Unreadable << true;
     }
 
     void startWithSession_read()
     {
         QFETCH(bool, open);
         QFETCH(bool, exists);
-        QFETCH(bool, withList);
+        QFETCH(List, list);
         QFETCH(bool, checked);
         m_autostart.open = open;
         m_autostart.exists = exists;
-        start(withList);
+        start(list);
         QCOMPARE(item("trayStartWithSession")->isChecked(), checked);
-        QCOMPARE(m_ws->errors.size(), withList ? 0 : 1);
+        QCOMPARE(m_ws->errors.size(), list == List::Unreadable ? 1 : 0);
+        // Changed behind the program's back: the menu shows the truth when it opens.
+        m_autostart.exists = !exists;
+        emit m_core->trayMenu()->aboutToShow();
+        QCOMPARE(item("trayStartWithSession")->isChecked(), open && !exists);
     }
 
     void startWithSession_clickFollowsTheStoreNotTheMark()
     {
-        start(false); // first run: mark checked, value absent
+        start(List::Missing);
         QAction *autostart = item("trayStartWithSession");
-        QVERIFY(autostart->isChecked());
-        autostart->trigger();
         QVERIFY(!autostart->isChecked());
+        autostart->trigger();
+        QVERIFY(autostart->isChecked());
         QCOMPARE(m_autostart.log, QStringList{"write " + QCoreApplication::applicationFilePath()});
         autostart->trigger();
-        QVERIFY(autostart->isChecked());
+        QVERIFY(!autostart->isChecked());
         QCOMPARE(m_autostart.log.last(), QString("delete"));
         QVERIFY(!m_autostart.exists);
     }
 
-    void startWithSession_storeThatDoesNotOpenOnlyFlipsTheMark()
+    void startWithSession_storeThatDoesNotOpen_markStaysOff()
     {
         m_autostart.open = false;
         start();
@@ -250,14 +267,14 @@ private slots:
         QVERIFY(m_ws->errors.isEmpty());
     }
 
-    void startWithSession_refusedWriteIsReportedAndTheMarkStaysFlipped()
+    void startWithSession_refusedWriteIsReported_markShowsTheTruth()
     {
         m_autostart.refuseWrite = true;
         start();
         QAction *autostart = item("trayStartWithSession");
         QVERIFY(!autostart->isChecked());
         autostart->trigger();
-        QVERIFY(autostart->isChecked());
+        QVERIFY(!autostart->isChecked());
         // The closing quote's code is below that of the full stop: no full stop is added.
         QCOMPARE(m_ws->errors, QStringList{"Failed to set data for 'Vellaro'"});
     }
