@@ -334,16 +334,13 @@ void AppCore::editReminder(int row)
     if (raiseIfOpen(dialog))
         return;
     const LocaleFormats &formats = *m_context.formats;
-    const ReminderEntry &entry = m_model->entry(row);
-    const auto detail = [&entry](int index) -> const QString & {
-        if (index >= entry.details.size())
-            throw Error(QStringLiteral("List index out of bounds (%1)").arg(index));
-        return entry.details.at(index);
-    };
-
+    const ReminderEntry entry = m_model->entry(row);
     const int thisYear = m_context.clock->now().date().year();
-    const ReminderDraft stored{entry.name, formats.parseDateText(detail(0), thisYear),
-                               formats.parseTimeText(detail(1)), detail(2)};
+    const ReminderDraft stored{
+        entry.name,
+        formats.parseDateText(entry.requiredDetail(ReminderEntry::kDateDetail), thisYear),
+        formats.parseTimeText(entry.requiredDetail(ReminderEntry::kTimeDetail)),
+        entry.requiredDetail(ReminderEntry::kNotesDetail)};
     dialog->setWindowTitle(QStringLiteral("Редактиране на запис"));
     dialog->applyFormats();
     dialog->setDraft(stored);
@@ -353,15 +350,20 @@ void AppCore::editReminder(int row)
     if (dialog->exec() != QDialog::Accepted || !edited.isValid())
         return;
 
+    // One change of the list: the name, date, time and notes together; the row's extra details
+    // (its repeat rule, what other programs keep with it) stay as they are.
     const ReminderDraft draft = dialog->draft();
-    const QString dateText = formats.dateText(draft.date);
-    const QString timeText = formats.timeText(draft.time);
-    const ReminderEntry before = m_model->entry(edited.row());
-    const bool moved = before.details.value(0) != dateText || before.details.value(1) != timeText;
-    const int newRow = m_model->setName(edited.row(), draft.name);
-    m_model->setDetail(newRow, 0, dateText);
-    m_model->setDetail(newRow, 1, timeText);
-    m_model->setDetail(newRow, 2, draft.notes);
+    ReminderEntry changed = m_model->entry(edited.row());
+    changed.name = draft.name;
+    while (changed.details.size() < ReminderEntry::kFirstExtraDetail)
+        changed.details.append(QString());
+    changed.details[ReminderEntry::kDateDetail] = formats.dateText(draft.date);
+    changed.details[ReminderEntry::kTimeDetail] = formats.timeText(draft.time);
+    changed.details[ReminderEntry::kNotesDetail] = draft.notes;
+    const ReminderEntry &before = m_model->rows().at(edited.row());
+    const bool moved =
+        before.dateText() != changed.dateText() || before.timeText() != changed.timeText();
+    const int newRow = m_model->updateEntry(edited.row(), changed);
     // Unmoved, the row sounded (or not) at its moment as it stood.
     if (moved)
         m_watch->editSaved(opened, newRow);

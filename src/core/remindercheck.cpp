@@ -15,7 +15,7 @@ void collectSecond(const QString &dateText, const QString &timeText, const Remin
         return;
     const ReminderEntries &rows = list.rows();
     for (const int row : list.rowsWithTexts(dateText, timeText))
-        due.append({rows[row].name, rows[row].details.value(1), rows[row].details.value(2)});
+        due.append({rows[row].name, rows[row].timeText(), rows[row].notes(), rows[row].id});
 }
 
 } // namespace
@@ -65,15 +65,15 @@ std::optional<DueReminder> ReminderCheck::passedSince(qint64 since, const QDateT
     if (!m_lastSecond || row < 0 || row >= list.rowCount())
         return std::nullopt;
     const ReminderEntry &entry = list.rows().at(row);
-    const QString dateText = entry.details.value(0);
-    const QString timeText = entry.details.value(1);
+    const QString dateText = entry.dateText();
+    const QString timeText = entry.timeText();
     const qint64 from = std::max(since + 1, *m_lastSecond - kMaxLookBackSeconds);
     const qint64 found = walkSecondTexts(
         from, *m_lastSecond, localSecond(*m_lastSecond, now), formats,
         [&](const QString &d, const QString &t) { return d == dateText && t == timeText; });
     if (found < 0)
         return std::nullopt;
-    return DueReminder{entry.name, timeText, entry.details.value(2)};
+    return DueReminder{entry.name, timeText, entry.notes(), entry.id};
 }
 
 } // namespace vellaro

@@ -18,8 +18,14 @@ struct DueReminder
     QString name;
     QString timeText;
     QString notes;
+    // The row it came from (ReminderEntry::id), to act on it later: it may have moved or gone.
+    quint64 rowId = 0;
 
-    friend bool operator==(const DueReminder &, const DueReminder &) = default;
+    // Equal when it shows the same.
+    friend bool operator==(const DueReminder &a, const DueReminder &b)
+    {
+        return a.name == b.name && a.timeText == b.timeText && a.notes == b.notes;
+    }
 };
 
 // The check and its one timeline: the last second the program has looked at. A row falls due

@@ -186,6 +186,8 @@ void ReminderListModel::setEntries(ReminderEntries entries)
     emit aboutToChange();
     beginResetModel();
     m_rows = std::move(entries);
+    for (ReminderEntry &entry : m_rows)
+        giveIdentity(entry);
     m_rowsByTextsValid = false;
     if (!inOrder())
         reorder(sortedOrder());
@@ -197,6 +199,7 @@ int ReminderListModel::addEntry(ReminderEntry entry)
     entry.name = sanitizedName(entry.name);
     for (QString &d : entry.details)
         d = sanitizedDetail(d);
+    giveIdentity(entry);
     emit aboutToChange();
     // An edit of a date, time or note leaves its row where it was, so the list may be out of
     // order: then the add sorts the whole list again, or the new row could land anywhere.
@@ -244,10 +247,11 @@ void ReminderListModel::setDetail(int row, int detail, const QString &text)
     emit aboutToChange();
     // An edit moves no row, so the index follows it instead of being built again: the check
     // right after an edit of a long list stays as cheap as any other.
-    const bool reindex = m_rowsByTextsValid && detail < 2;
+    QStringList &details = m_rows[row].details;
+    // A row with fewer than two details is not in the index; padding it puts it there.
+    const bool reindex = m_rowsByTextsValid && (detail < 2 || details.size() < 2);
     if (reindex)
         unindexRow(row);
-    QStringList &details = m_rows[row].details;
     while (details.size() <= detail)
         details.append(QString());
     details[detail] = sanitizedDetail(text);
@@ -255,6 +259,40 @@ void ReminderListModel::setDetail(int row, int detail, const QString &text)
         indexRow(row);
     const int column = std::min(detail + 1, kColumnCount - 1);
     emit dataChanged(index(row, column), index(row, column));
+}
+
+int ReminderListModel::updateEntry(int row, ReminderEntry entry)
+{
+    if (row < 0 || row >= m_rows.size())
+        return row;
+    entry.name = sanitizedName(entry.name);
+    for (QString &d : entry.details)
+        d = sanitizedDetail(d);
+    entry.id = m_rows.at(row).id;
+    if (entry == m_rows.at(row))
+        return row;
+    emit aboutToChange();
+    const bool renamed = entry.name != m_rows.at(row).name;
+    if (m_rowsByTextsValid)
+        unindexRow(row);
+    m_rows[row] = std::move(entry);
+    if (m_rowsByTextsValid)
+        indexRow(row);
+    emit dataChanged(index(row, 0), index(row, kColumnCount - 1));
+    if (!renamed)
+        return row;
+    QPersistentModelIndex tracker(index(row, 0));
+    resort();
+    return tracker.row();
+}
+
+int ReminderListModel::rowOfId(quint64 id) const
+{
+    for (int row = 0; row < m_rows.size(); ++row) {
+        if (m_rows.at(row).id == id)
+            return row;
+    }
+    return -1;
 }
 
 void ReminderListModel::removeEntry(int row)

@@ -49,7 +49,12 @@ public:
     int setName(int row, const QString &name);
     // Setting a detail does not re-sort. Missing details before it are added empty.
     void setDetail(int row, int detail, const QString &text);
+    // Replaces a row's name and details in one change (the row keeps its identity); a new name
+    // re-sorts the list. Returns the row's new position.
+    int updateEntry(int row, ReminderEntry entry);
     void removeEntry(int row);
+    // The row that carries this identity; -1 when it is gone.
+    int rowOfId(quint64 id) const;
 
     // How many rows carry exactly this date text and time text, and which rows they are, in
     // display order. The check asks this for every second it looks at, so the answer comes from
@@ -76,7 +81,10 @@ private:
     void shiftIndexedRows(int from, int by);
     const QList<int> *rowsOf(const QString &dateText, const QString &timeText) const;
 
+    void giveIdentity(ReminderEntry &entry) { entry.id = ++m_lastId; }
+
     ReminderEntries m_rows;
+    quint64 m_lastId = 0;
     int m_sortColumn = 0;
     QVariant m_decoration;
     // (date text, time text) → the rows that carry them, in display order. Adds, deletes and

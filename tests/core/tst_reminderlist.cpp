@@ -1,5 +1,6 @@
 #include "core/reminderlistmodel.h"
 
+#include <QSignalSpy>
 #include <QTest>
 
 #include <algorithm>
@@ -188,7 +189,7 @@ private slots:
         ReminderListModel m;
         for (int step = 0; step < 3000; ++step) {
             const int rows = m.rowCount();
-            switch (next() % 6) {
+            switch (next() % 7) {
             case 0:
                 m.addEntry(randomRow());
                 break;
@@ -207,6 +208,10 @@ private slots:
             case 4:
                 m.setSortColumn(next() % 4);
                 m.resort();
+                break;
+            case 5:
+                if (rows)
+                    m.updateEntry(next() % rows, randomRow());
                 break;
             default:
                 if (next() % 20 == 0) {
@@ -289,6 +294,37 @@ private slots:
         m.setEntries({{"short", {}}});
         m.setDetail(0, 2, "note");
         QCOMPARE(m.entry(0).details.toList(), QStringList({"", "", "note"}));
+    }
+
+    // An edit from the editor is one change of the list: one look before it, one dataChanged,
+    // the row keeps its identity and its extra details, and the index follows it (also a row
+    // padded by the edit: a notes edit of a row without a time used to leave the index stale).
+    void updateEntry_oneChange_keepsIdentityAndExtras_indexFollows()
+    {
+        ReminderListModel m;
+        m.setEntries(
+            {{"b", {"1.1.27 г."}}, {"a", {"1.1.27 г.", "9:00:00", "n", "RRULE:FREQ=DAILY"}}});
+        m.rowsWithTexts({}, {}); // the index is built
+        QSignalSpy before(&m, &ReminderListModel::aboutToChange);
+        QSignalSpy changed(&m, &ReminderListModel::dataChanged);
+        ReminderEntry edited = m.entry(0);
+        const quint64 id = edited.id;
+        QCOMPARE(edited.property(QLatin1StringView("rrule")), QString("FREQ=DAILY"));
+        edited.name = "c";
+        edited.details[1] = "10:00:00";
+        QCOMPARE(m.updateEntry(0, edited), 1); // re-sorted after "b"
+        QCOMPARE(before.size(), 1);
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(m.rowOfId(id), 1);
+        QCOMPARE(m.entry(1).details.last(), QString("RRULE:FREQ=DAILY"));
+        QCOMPARE(m.rowsWithTexts("1.1.27 г.", "10:00:00"), QList<int>{1});
+        m.setDetail(0, 2, "notes"); // "b" padded to a date, an empty time and notes
+        QCOMPARE(m.rowsWithTexts("1.1.27 г.", ""), QList<int>{0});
+        ReminderEntry plain{"x", {}};
+        plain.setProperty(QLatin1StringView("X-VELLARO-SNOOZED"), "1");
+        QCOMPARE(plain.details, QStringList({"", "", "", "X-VELLARO-SNOOZED:1"}));
+        plain.removeProperty(QLatin1StringView("x-vellaro-snoozed"));
+        QCOMPARE(plain.details.size(), 3);
     }
 
     void fiveDetails_onlyThreeShown_allKept()
