@@ -6,6 +6,8 @@
 #include "core/opacity.h"
 #include "core/reminderlistmodel.h"
 #include "core/reminderwatch.h"
+#include "core/repeatrule.h"
+#include "core/wallclocktimer.h"
 #include "dialogs/aboutwindow.h"
 #include "dialogs/alarmwindow.h"
 #include "dialogs/remindereditor.h"
@@ -81,6 +83,10 @@ AppCore::AppCore(AppContext &context) : m_context(context)
         [](const std::function<void()> &handler) { guarded(handler); }, this);
     connect(m_watch, &ReminderWatch::due, this, [this](const QList<DueReminder> &due) {
         m_alarmQueue.append(due);
+        // A repeating row that sounded moves on to its next occurrence.
+        for (const DueReminder &d : due)
+            m_repeatsToAdvance << d.rowId;
+        scheduleRepeatAdvance();
         // Shown from the event loop: a look made before a change of the list must not open a
         // modal window in the middle of it.
         QMetaObject::invokeMethod(this, guardedSlot(this, &AppCore::showAlarms),
@@ -137,9 +143,25 @@ void AppCore::start()
     guarded([this] { loadReminders(); });
     // Whatever the list did, the mark says whether the program starts with the session.
     showStartWithSessionState();
+    // A repeat rule that cannot be read is reported with its row; the row stays a one-off.
+    guarded([this] {
+        if (const QStringList bad = unreadableRepeatRules(m_model->rows()); !bad.isEmpty())
+            throw Error(QStringLiteral("Правилото за повторение не може да бъде прочетено и "
+                                       "записът остава еднократен:\n") +
+                        bad.join(u'\n'));
+    });
     // The first look of the run, right as the event loop starts: rows due before it never
-    // sound.
+    // sound. Repeating rows whose occurrence passed while the program was off move on.
     m_watch->start();
+    m_advanceAllRepeats = true;
+    scheduleRepeatAdvance();
+    // After a clock step, occurrences jumped over (more than the check catches up) move on too.
+    if (m_context.wakeTimer) {
+        connect(m_context.wakeTimer, &WallClockTimer::clockChanged, this, [this] {
+            m_advanceAllRepeats = true;
+            scheduleRepeatAdvance();
+        });
+    }
 }
 
 void AppCore::showAtStart()
@@ -367,6 +389,26 @@ void AppCore::editReminder(int row)
     // Unmoved, the row sounded (or not) at its moment as it stood.
     if (moved)
         m_watch->editSaved(opened, newRow);
+}
+
+void AppCore::scheduleRepeatAdvance()
+{
+    if (m_repeatAdvancePending)
+        return;
+    m_repeatAdvancePending = true;
+    // From the event loop: a look made before a change of the list must not change it midway.
+    QMetaObject::invokeMethod(this, guardedSlot(this, &AppCore::advanceRepeatingRows),
+                              Qt::QueuedConnection);
+}
+
+void AppCore::advanceRepeatingRows()
+{
+    m_repeatAdvancePending = false;
+    const QList<quint64> ids = std::exchange(m_repeatsToAdvance, {});
+    if (std::exchange(m_advanceAllRepeats, false))
+        advanceRepeats(*m_model, *m_context.formats, m_watch->lastLooked());
+    else if (!ids.isEmpty())
+        advanceRepeats(*m_model, *m_context.formats, m_watch->lastLooked(), ids);
 }
 
 void AppCore::showAbout()

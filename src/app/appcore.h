@@ -97,6 +97,11 @@ public:
     // The regional settings changed: new texts take the new form, stored ones keep theirs.
     void localeChanged() override;
 
+    // Moves the repeating rows that fell due (or, after a start or a clock step, every one whose
+    // occurrence has passed) on to their next occurrence; from the event loop, once a burst.
+    void scheduleRepeatAdvance();
+    void advanceRepeatingRows();
+
     // Brings an open window to the front; false when it is not open.
     static bool raiseIfOpen(QWidget *window);
 
@@ -119,6 +124,9 @@ private:
     ReminderWatch *m_watch = nullptr;
     QList<DueReminder> m_alarmQueue;
     bool m_showingAlarms = false;
+    QList<quint64> m_repeatsToAdvance;
+    bool m_advanceAllRepeats = false;
+    bool m_repeatAdvancePending = false;
     // Set while the list file is there but could not be read: nothing is written over it.
     std::optional<Error> m_listUnreadable;
     bool m_listChangedSinceLoad = false;

@@ -2,6 +2,7 @@
 
 #include "core/clock.h"
 #include "core/reminderlistmodel.h"
+#include "core/secondtexts.h"
 #include "core/wallclocktimer.h"
 
 namespace vellaro {
@@ -68,6 +69,14 @@ void ReminderWatch::schedulePlan()
     m_planPending = true;
     QMetaObject::invokeMethod(
         this, [this] { enter([this] { plan(); }); }, Qt::QueuedConnection);
+}
+
+QDateTime ReminderWatch::lastLooked() const
+{
+    const QDateTime now = m_clock.now();
+    if (!m_check.hasLooked())
+        return now.addSecs(-1);
+    return localSecond(m_check.lastSecond(now), now);
 }
 
 qint64 ReminderWatch::editStarted()

@@ -39,6 +39,9 @@ public:
     // Plans again after the event loop's current pass: many changes in a row plan once.
     void schedulePlan();
 
+    // The last second looked at, in local time; before the first look, the second before now.
+    QDateTime lastLooked() const;
+
     // An editor opens: the seconds up to now are settled, and the mark it returns says where
     // the editor's time began.
     qint64 editStarted();
