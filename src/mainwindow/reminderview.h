@@ -22,6 +22,8 @@ public:
     // Where a menu asked for from the keyboard opens, in the viewport's coordinates: under the
     // start of the current row, or at the viewport's top left when there is none.
     QPoint keyboardMenuPosition() const;
+    // The width the column's texts need (QTableView hides it).
+    using QTableView::sizeHintForColumn;
 
 protected:
     bool event(QEvent *event) override;

@@ -25,6 +25,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -241,7 +242,23 @@ private slots:
             QCOMPARE(w->font().pointSize(), points);
             const QStringList problems = clipped(w);
             QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
+            QVERIFY2(w->screen()->availableGeometry().contains(w->frameGeometry()),
+                     qPrintable(QStringLiteral("%1 %2,%3 %4x%5 in %6x%7")
+                                    .arg(w->objectName())
+                                    .arg(w->frameGeometry().x())
+                                    .arg(w->frameGeometry().y())
+                                    .arg(w->frameGeometry().width())
+                                    .arg(w->frameGeometry().height())
+                                    .arg(w->screen()->availableGeometry().width())
+                                    .arg(w->screen()->availableGeometry().height())));
         }
+        // The main window is larger for a larger font: no column cuts its texts (at 20 points
+        // the design's size left two letters of a name).
+        auto *list = m_core->mainWindow()->findChild<QTableView *>("reminderView");
+        for (int column = 0; column < 4; ++column)
+            QVERIFY2(list->columnWidth(column) >=
+                         static_cast<QAbstractItemView *>(list)->sizeHintForColumn(column),
+                     qPrintable(QString::number(column)));
         QVERIFY(m_ws->errors.isEmpty());
     }
 
