@@ -26,6 +26,8 @@ public:
     using QTableView::sizeHintForColumn;
 
 protected:
+    // Home and End go to the first and the last reminder, in the column the cursor is in.
+    QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
     bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;

@@ -6,6 +6,7 @@
 #include "mainwindow/mainwindow.h"
 #include "windowkit/guard.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -246,6 +247,24 @@ private slots:
         for (int column = 0; column < 4; ++column)
             total += header->sectionSize(column);
         QVERIFY(qAbs(total - view->viewport()->width()) <= 1);
+    }
+
+    // Home and End go down and up the list, not along the row; the list has a name a screen
+    // reader can say.
+    void list_homeAndEndKeepTheColumn_accessibleName()
+    {
+        auto w = createWindow("a\r\nb\r\nc\r\n");
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        QTableView *view = list(w);
+        view->setCurrentIndex(w->model()->index(1, 2));
+        QTest::keyClick(view, Qt::Key_End);
+        QCOMPARE(view->currentIndex(), w->model()->index(2, 2));
+        QTest::keyClick(view, Qt::Key_Home);
+        QCOMPARE(view->currentIndex(), w->model()->index(0, 2));
+        QCOMPARE(w->selectedRow(), 0);
+        QCOMPARE(QAccessible::queryAccessibleInterface(view)->text(QAccessible::Name),
+                 QString("Списък с напомняния"));
     }
 
     void rename_resortsAndStartsSaveTimer_deleteDoesNot()

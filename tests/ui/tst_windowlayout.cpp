@@ -15,6 +15,7 @@
 
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
@@ -260,6 +261,25 @@ private slots:
                          static_cast<QAbstractItemView *>(list)->sizeHintForColumn(column),
                      qPrintable(QString::number(column)));
         QVERIFY(m_ws->errors.isEmpty());
+    }
+
+    // What a screen reader says: the list and the About banner have names, and no name carries
+    // the "&" that marks a shortcut letter.
+    void accessibleNames_listAndBannerNamed_noShortcutMarker()
+    {
+        for (QWidget *window : showAll()) {
+            for (QWidget *w : namedControls(window)) {
+                auto *label = qobject_cast<QLabel *>(w);
+                if (!label && !qobject_cast<QTableView *>(w))
+                    continue;
+                const QString name =
+                    QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+                const QString what = window->objectName() + u'/' + w->objectName() + u' ' + name;
+                QVERIFY2(!name.contains(u'&'), qPrintable(what));
+                if (w->objectName() == "reminderView" || w->objectName() == "banner")
+                    QVERIFY2(!name.isEmpty(), qPrintable(what));
+            }
+        }
     }
 
     void fontChangedWhileOpen_windowsGrowToTheirLayout()
