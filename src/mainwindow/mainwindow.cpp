@@ -122,6 +122,8 @@ MainWindow::MainWindow(AppContext &context, WindowSettings &settings, MainWindow
     connect(core.model(), &QAbstractItemModel::layoutChanged, m_columnFit, fitLater);
     connect(core.model(), &QAbstractItemModel::dataChanged, this,
             guardedSlot(this, &MainWindow::textsChanged));
+    // Rows whose date or time the regional settings never produce can never sound: marked.
+    core.model()->markRowsThatCannotFallDue(m_context.formats, unreadableRowIcon());
     connect(m_view, &ReminderView::customContextMenuRequested, this,
             guardedSlot(this, &MainWindow::showRowMenu));
 
@@ -316,6 +318,8 @@ bool MainWindow::event(QEvent *event)
         // The regional settings changed: new texts take the new form, stored ones keep theirs.
         m_core.localeChanged();
         m_statusDateText.clear();
+        model()->formatsChanged();
+        m_view->viewport()->update();
     }
     if (event->type() == QEvent::StatusTip) {
         m_hint = static_cast<QStatusTipEvent *>(event)->tip();

@@ -109,6 +109,11 @@ QIcon commandIcon(int index)
     return QIcon(QStringLiteral(":/icons/command_%1.svg").arg(index));
 }
 
+QIcon unreadableRowIcon()
+{
+    return QIcon(QStringLiteral(":/icons/row_unreadable.svg"));
+}
+
 QIcon programIcon()
 {
     return QIcon(new HaloIconEngine(QStringLiteral(":/icons/vellaro.svg")));

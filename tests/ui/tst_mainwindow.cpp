@@ -12,6 +12,7 @@
 #include <QContextMenuEvent>
 #include <QFile>
 #include <QHeaderView>
+#include <QIcon>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
@@ -265,6 +266,36 @@ private slots:
         QCOMPARE(w->selectedRow(), 0);
         QCOMPARE(QAccessible::queryAccessibleInterface(view)->text(QAccessible::Name),
                  QString("Списък с напомняния"));
+    }
+
+    // A row whose date or time the regional settings never produce can never sound: it shows
+    // a warning instead of its picture and says why; the mark follows the settings.
+    void rowsThatCannotFallDue_markedWithAReason()
+    {
+        auto w = createWindow("bare\r\n"
+                              "ok\r\n\t9.12.26 г.\r\n\t17:11:29\r\n"
+                              "us\r\n\t12/9/26\r\n\t5:11:29 PM\r\n"
+                              "zero\r\n\t9.12.26 г.\r\n\t09:00:00\r\n");
+        const auto picture = [&](int row) {
+            return w->model()->index(row, 0).data(Qt::DecorationRole).value<QIcon>().cacheKey();
+        };
+        const auto marked = [&] {
+            QStringList out;
+            for (int row = 0; row < w->model()->rowCount(); ++row) {
+                const QModelIndex cell = w->model()->index(row, row % 4);
+                if (cell.data(Qt::ToolTipRole).toString().contains("няма да прозвучи"))
+                    out << w->model()->index(row, 0).data().toString();
+            }
+            return out;
+        };
+        QCOMPARE(marked(), QStringList({"bare", "us", "zero"}));
+        QVERIFY(picture(0) != picture(1));
+        QCOMPARE(picture(2), picture(0));
+        *m_ws->context.formats =
+            LocaleFormats::fromLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+        w->model()->formatsChanged();
+        QCOMPARE(marked(), QStringList({"bare", "ok", "zero"}));
+        QCOMPARE(picture(1), picture(0));
     }
 
     void rename_resortsAndStartsSaveTimer_deleteDoesNot()
