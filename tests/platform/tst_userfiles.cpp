@@ -47,11 +47,6 @@ private slots:
                                 "/lib64/vellaro", "/etc/vellaro", "/var/lib/vellaro", "/usr"})
             QTest::addRow("systemFolder_%s", dir) << dir << true << true << "/x/data"
                                                   << "/x/config" << xdgList << xdgIni;
-        QTest::newRow("folderOnlyNamedLikeASystemOne_besideTheExecutable")
-            << "/home/usr/bin" << true << false << "/x/data"
-            << "/x/config"
-            << "/home/usr/bin/List.ul1"
-            << "/home/usr/bin/Vellaro.ini";
     }
 
     void chooseUserFilePaths()

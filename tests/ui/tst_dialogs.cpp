@@ -263,8 +263,7 @@ private slots:
         QVERIFY(installQtTranslations());
         QLineEdit edit;
         const std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
-        const QString undo = menu->actions().value(0)->text();
-        QVERIFY2(!undo.isEmpty() && !undo.contains("Undo"), qPrintable(undo));
+        QVERIFY(!menu->actions().value(0)->text().contains("Undo"));
     }
 };
 

@@ -53,9 +53,7 @@ Visibility visibilityOn(const QIcon &icon, int size, const QColor &panel, qreal 
             if (!opaque(x - 1, y) || !opaque(x + 1, y) || !opaque(x, y - 1) || !opaque(x, y + 1)) {
                 ++edge;
                 bool seen = false;
-                // Within one pixel at ratio 1. At ratio 2 the white ring alone is two device
-                // pixels wide, and the picture's dark outline is drawn finer: within three.
-                const int near = ratio > 1 ? 3 : 1;
+                const int near = ratio > 1 ? 3 : 1; // the ring alone is two pixels wide at 2
                 for (int dy = -near; dy <= near && !seen; ++dy)
                     for (int dx = -near; dx <= near && !seen; ++dx)
                         seen = standsOut(x + dx, y + dy);
@@ -114,11 +112,5 @@ private slots:
     }
 };
 
-int main(int argc, char *argv[])
-{
-    qputenv("QT_SCALE_FACTOR", "2");
-    QGuiApplication app(argc, argv);
-    TestTrayIcon test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN(TestTrayIcon)
 #include "tst_trayicon.moc"
