@@ -38,11 +38,12 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # Loaded, not linked: libcanberra's PulseAudio backend, Qt's SVG icon engine (every icon is an
-# SVG; the executable itself calls nothing of Qt Svg, so the linker drops it) and Qt's Wayland
-# platform plugin. The X11 platform plugin and the JPEG image plugin come with libqt6gui6, which
-# the computed dependencies name. The freedesktop sound theme gives the alarm its usual sound;
-# without it the program plays its own.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libcanberra-pulse, libqt6svg6, qt6-wayland")
+# SVG; the executable itself calls nothing of Qt Svg, so the linker drops it), Qt's Wayland
+# platform plugin and Qt's own Bulgarian texts (text fields' context menus, standard buttons).
+# The X11 platform plugin and the JPEG image plugin come with libqt6gui6, which the computed
+# dependencies name. The freedesktop sound theme gives the alarm its usual sound; without it
+# the program plays its own.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libcanberra-pulse, libqt6svg6, qt6-translations-l10n, qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "sound-theme-freedesktop")
 
 include(CPack)

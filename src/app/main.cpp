@@ -13,6 +13,7 @@
 #include "resources/icons.h"
 #include "windowkit/appexit.h"
 #include "windowkit/guard.h"
+#include "windowkit/qttranslations.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -47,6 +48,7 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("example.vellaro.Vellaro"));
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(programIcon());
+    installQtTranslations();
 
     const UserFilePaths files = userFilePathsForExecutable(QCoreApplication::applicationDirPath());
     ProfileFile settings(files.settingsPath);

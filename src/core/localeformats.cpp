@@ -330,4 +330,20 @@ QTime LocaleFormats::parseTimeText(const QString &text) const
     return time;
 }
 
+bool LocaleFormats::producesDateText(const QString &text) const
+{
+    // Any year does: a two-digit year comes back as the same two digits.
+    const std::optional<QDate> date = parseByPattern(text, 2000);
+    return date && dateText(*date) == text;
+}
+
+bool LocaleFormats::producesTimeText(const QString &text) const
+{
+    try {
+        return timeText(parseTimeText(text)) == text;
+    } catch (const Error &) {
+        return false;
+    }
+}
+
 } // namespace vellaro

@@ -42,6 +42,12 @@ public:
     // time").
     QTime parseTimeText(const QString &text) const;
 
+    // Whether dateText, or timeText, gives exactly this text for some date or time of day: texts
+    // stored under other regional settings (or typed by hand) may not be, and the check, which
+    // compares texts, never finds them.
+    bool producesDateText(const QString &text) const;
+    bool producesTimeText(const QString &text) const;
+
     const QLocale &locale() const { return m_locale; }
     const QString &shortDatePattern() const { return m_datePattern; }
     const QString &timeSeparator() const { return m_timeSeparator; }

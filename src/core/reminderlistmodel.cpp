@@ -1,5 +1,7 @@
 #include "core/reminderlistmodel.h"
 
+#include "core/localeformats.h"
+
 #include <algorithm>
 #include <numeric>
 
@@ -27,10 +29,43 @@ QVariant ReminderListModel::data(const QModelIndex &index, int role) const
     case Qt::EditRole:
         return sortText(m_rows.at(index.row()), column);
     case Qt::DecorationRole:
-        return column == 0 ? m_decoration : QVariant();
+        if (column != 0)
+            return {};
+        return canFallDue(index.row()) ? m_decoration : m_cannotFallDueDecoration;
+    case Qt::ToolTipRole:
+        if (canFallDue(index.row()))
+            return {};
+        return QStringLiteral("Датата или часът не са във формата на текущите регионални "
+                              "настройки; този запис няма да прозвучи. Редактирайте го.");
     default:
         return {};
     }
+}
+
+void ReminderListModel::markRowsThatCannotFallDue(const LocaleFormats *formats,
+                                                  const QVariant &decoration)
+{
+    m_formats = formats;
+    m_cannotFallDueDecoration = decoration;
+    formatsChanged();
+}
+
+void ReminderListModel::formatsChanged()
+{
+    m_textsProduced.clear();
+}
+
+bool ReminderListModel::canFallDue(int row) const
+{
+    if (!m_formats || row < 0 || row >= m_rows.size())
+        return true;
+    const QStringList &details = m_rows.at(row).details;
+    const std::pair<QString, QString> texts{details.value(0), details.value(1)};
+    auto known = m_textsProduced.constFind(texts);
+    if (known == m_textsProduced.cend())
+        known = m_textsProduced.insert(texts, m_formats->producesDateText(texts.first) &&
+                                                  m_formats->producesTimeText(texts.second));
+    return *known;
 }
 
 bool ReminderListModel::setData(const QModelIndex &index, const QVariant &value, int role)

@@ -10,6 +10,8 @@
 
 namespace vellaro {
 
+class LocaleFormats;
+
 // The main window's list: the only store of reminders for the whole run. Rows stand in the
 // order of the current sort column (ascending, ordinal, stable); the list file is written in
 // this order.
@@ -72,6 +74,15 @@ public:
     // The picture every row shows (the window layer provides it; the model needs no GUI).
     void setRowDecoration(const QVariant &decoration) { m_decoration = decoration; }
 
+    // Rows whose date or time text the regional settings in `formats` never produce can never
+    // fall due: they show `decoration` instead of the row's picture and a tooltip that says why.
+    // Worked out for the rows shown, when shown, once per pair of texts. Without formats no row
+    // is marked. Call formatsChanged() when the settings behind `formats` change (no row's data
+    // changes with them, so no signal goes out: the view draws itself again).
+    void markRowsThatCannotFallDue(const LocaleFormats *formats, const QVariant &decoration);
+    void formatsChanged();
+    bool canFallDue(int row) const;
+
 private:
     bool inOrder() const;
     std::vector<int> sortedOrder() const;
@@ -87,6 +98,10 @@ private:
     quint64 m_lastId = 0;
     int m_sortColumn = 0;
     QVariant m_decoration;
+    const LocaleFormats *m_formats = nullptr;
+    QVariant m_cannotFallDueDecoration;
+    // (date text, time text) → whether the regional settings produce both.
+    mutable QHash<std::pair<QString, QString>, bool> m_textsProduced;
     // (date text, time text) → the rows that carry them, in display order. Adds, deletes and
     // edits keep it up to date; a sort or a new list drops it, and it is built again, in one
     // pass, when next asked.

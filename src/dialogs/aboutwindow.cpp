@@ -49,6 +49,8 @@ AboutWindow::AboutWindow(AppContext &context, WindowSettings &settings, QWidget 
     m_banner = new QLabel(this);
     m_banner->setObjectName(QStringLiteral("banner"));
     m_banner->setAlignment(Qt::AlignCenter);
+    // A picture has no text of its own for a screen reader to read out.
+    m_banner->setAccessibleName(QStringLiteral("Емблема на Vellaro, версия 2.0"));
     // The picture's own size, before it is read (it is read when the window first shows).
     m_banner->setMinimumSize(300, 73);
 

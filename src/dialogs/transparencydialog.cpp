@@ -70,6 +70,8 @@ TransparencyDialog::TransparencyDialog(AppContext &context, WindowSettings &sett
 
     auto *percentLabel = new MnemonicLabel(QStringLiteral("&Процент на прозрачност: "), panel);
     percentLabel->setObjectName(QStringLiteral("percentLabel"));
+    // Qt drops the "&" from a label's accessible name only when the label has a buddy.
+    percentLabel->setAccessibleName(QStringLiteral("Процент на прозрачност:"));
 
     m_percentCombo = new QComboBox(panel);
     m_percentCombo->setObjectName(QStringLiteral("percentCombo"));

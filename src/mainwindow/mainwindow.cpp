@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QTimer>
 
 namespace vellaro {
 
@@ -47,7 +48,7 @@ int neededWidth(const QLabel *label)
 
 WindowDesign MainWindow::design()
 {
-    return {QStringLiteral("Vellaro - Версия 2.0"), QRect(224, 190, 509, 344), false};
+    return {QStringLiteral("Vellaro - Версия 2.0"), QRect(224, 190, 509, 344), false, true};
 }
 
 MainWindow::MainWindow(AppContext &context, WindowSettings &settings, MainWindowHost &core,
@@ -102,11 +103,27 @@ MainWindow::MainWindow(AppContext &context, WindowSettings &settings, MainWindow
     connect(m_view->horizontalHeader(), &QHeaderView::sectionClicked, this,
             guardedSlot(this, &MainWindow::sortByColumn));
     // The date and time are as wide as their texts; the name and the notes share the rest.
+    // The header sizes them when the list is replaced, not when rows come, go or change, so
+    // they are sized again then, once for a burst of changes.
     QHeaderView *header = m_view->horizontalHeader();
     header->setResizeContentsPrecision(200);
     header->setSectionResizeMode(QHeaderView::Stretch);
     for (const int column : {1, 2})
         header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    m_columnFit = new QTimer(this);
+    m_columnFit->setSingleShot(true);
+    m_columnFit->setInterval(0);
+    connect(m_columnFit, &QTimer::timeout, this,
+            guardedSlot(this, &MainWindow::fitDateAndTimeColumns));
+    const auto fitLater = qOverload<>(&QTimer::start);
+    connect(core.model(), &QAbstractItemModel::rowsInserted, m_columnFit, fitLater);
+    connect(core.model(), &QAbstractItemModel::rowsRemoved, m_columnFit, fitLater);
+    connect(core.model(), &QAbstractItemModel::modelReset, m_columnFit, fitLater);
+    connect(core.model(), &QAbstractItemModel::layoutChanged, m_columnFit, fitLater);
+    connect(core.model(), &QAbstractItemModel::dataChanged, this,
+            guardedSlot(this, &MainWindow::textsChanged));
+    // Rows whose date or time the regional settings never produce can never sound: marked.
+    core.model()->markRowsThatCannotFallDue(m_context.formats, unreadableRowIcon());
     connect(m_view, &ReminderView::customContextMenuRequested, this,
             guardedSlot(this, &MainWindow::showRowMenu));
 
@@ -254,6 +271,20 @@ void MainWindow::sortByColumn(int column)
     model()->resort();
 }
 
+void MainWindow::textsChanged(const QModelIndex &, const QModelIndex &, const QList<int> &roles)
+{
+    if (roles.isEmpty() || roles.contains(Qt::DisplayRole))
+        m_columnFit->start();
+}
+
+void MainWindow::fitDateAndTimeColumns()
+{
+    QHeaderView *header = m_view->horizontalHeader();
+    for (const int column : {1, 2})
+        header->resizeSection(
+            column, std::max(m_view->sizeHintForColumn(column), header->sectionSizeHint(column)));
+}
+
 void MainWindow::showRowMenu(QPoint viewportPos)
 {
     if (selectedRow() >= 0)
@@ -286,6 +317,8 @@ bool MainWindow::event(QEvent *event)
         // The regional settings changed: new texts take the new form, stored ones keep theirs.
         m_core.localeChanged();
         m_statusDateText.clear();
+        model()->formatsChanged();
+        m_view->viewport()->update();
     }
     if (event->type() == QEvent::StatusTip) {
         m_hint = static_cast<QStatusTipEvent *>(event)->tip();

@@ -8,6 +8,7 @@ class QAction;
 class QLabel;
 class QMenu;
 class QStatusBar;
+class QTimer;
 
 namespace vellaro {
 
@@ -39,6 +40,8 @@ public:
     void updateCommands();
     void updateStatusBar();
     void sortByColumn(int column);
+    // The date and time columns as wide as their texts.
+    void fitDateAndTimeColumns();
     // The row menu, when a row is selected, at a point of the list's viewport (where the right
     // click was, or under the current row when asked for from the keyboard).
     void showRowMenu(QPoint viewportPos);
@@ -62,6 +65,7 @@ private:
     QAction *makeAction(const char *name, const QString &caption, const QString &hint, int image);
     void buildMenuBar();
     void buildRowMenu();
+    void textsChanged(const QModelIndex &, const QModelIndex &, const QList<int> &roles);
 
     MainWindowHost &m_core;
     ReminderView *m_view = nullptr;
@@ -69,6 +73,7 @@ private:
     QStatusBar *m_statusBar = nullptr;
     QLabel *m_panels[3] = {};
     QMenu *m_rowMenu = nullptr;
+    QTimer *m_columnFit = nullptr;
 
     QAction *m_addAction = nullptr;
     QAction *m_deleteAction = nullptr;

@@ -19,6 +19,7 @@ ReminderView::ReminderView(QWidget *parent) : QTableView(parent)
     setMouseTracking(true);
     setIconSize(QSize(16, 16));
     setContextMenuPolicy(Qt::CustomContextMenu);
+    setAccessibleName(QStringLiteral("Списък с напомняния"));
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(std::max(fontMetrics().height(), 16) + 6);
@@ -41,6 +42,19 @@ QPoint ReminderView::keyboardMenuPosition() const
     const QRect shown = viewport()->rect();
     return {std::clamp(row.left() + row.height() / 2, shown.left(), shown.right()),
             std::clamp(row.bottom(), shown.top(), shown.bottom())};
+}
+
+QModelIndex ReminderView::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers)
+{
+    // A table's own Home and End go to the first and last column of the row; in a list of
+    // reminders, selected whole rows, they go down and up the list.
+    if ((cursorAction == MoveHome || cursorAction == MoveEnd) && model() &&
+        model()->rowCount(rootIndex()) > 0) {
+        const int row = cursorAction == MoveHome ? 0 : model()->rowCount(rootIndex()) - 1;
+        const int column = currentIndex().isValid() ? currentIndex().column() : 0;
+        return model()->index(row, column, rootIndex());
+    }
+    return QTableView::moveCursor(cursorAction, modifiers);
 }
 
 bool ReminderView::event(QEvent *event)

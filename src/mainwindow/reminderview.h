@@ -22,8 +22,12 @@ public:
     // Where a menu asked for from the keyboard opens, in the viewport's coordinates: under the
     // start of the current row, or at the viewport's top left when there is none.
     QPoint keyboardMenuPosition() const;
+    // The width the column's texts need (QTableView hides it).
+    using QTableView::sizeHintForColumn;
 
 protected:
+    // Home and End go to the first and the last reminder, in the column the cursor is in.
+    QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
     bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;

@@ -87,11 +87,16 @@ QString XdgAutostartStore::execValue(const QString &executablePath)
     }
     // Field codes start with '%', so a literal one is doubled, quoted or not.
     argument.replace(QLatin1Char('%'), QStringLiteral("%%"));
+    return stringValue(argument);
+}
 
-    // The value itself is a string value of the entry file, with its own escapes, undone
-    // before the quoting is.
+QString XdgAutostartStore::stringValue(const QString &text)
+{
+    // A string value of the entry file has escapes of its own; a leading space would be taken
+    // for the space after "=".
     QString value;
-    for (QChar c : argument) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
         switch (c.unicode()) {
         case u'\\':
             value += QStringLiteral("\\\\");
@@ -104,6 +109,9 @@ QString XdgAutostartStore::execValue(const QString &executablePath)
             break;
         case u'\r':
             value += QStringLiteral("\\r");
+            break;
+        case u' ':
+            value += i == 0 ? QStringLiteral("\\s") : QStringLiteral(" ");
             break;
         default:
             value += c;
@@ -118,9 +126,10 @@ QByteArray XdgAutostartStore::entryContent(const QString &name, const QString &e
                                         "Type=Application\n"
                                         "Name=%1\n"
                                         "Exec=%2\n"
+                                        "TryExec=%3\n"
                                         "Terminal=false\n"
                                         "X-GNOME-Autostart-enabled=true\n")
-                             .arg(name, execValue(executablePath));
+                             .arg(name, execValue(executablePath), stringValue(executablePath));
     return text.toUtf8();
 }
 

@@ -45,7 +45,10 @@ public:
     // The Exec= value that runs exactly this file: quoted and escaped as the Desktop Entry
     // standard asks when the path holds a reserved character, '%' doubled always.
     static QString execValue(const QString &executablePath);
-    // The whole entry file.
+    // The text as a string value of the entry file, with the standard's escapes.
+    static QString stringValue(const QString &text);
+    // The whole entry file. TryExec names the program too, so that sessions pass over an entry
+    // whose program has since been removed.
     static QByteArray entryContent(const QString &name, const QString &executablePath);
 
 private:

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -22,11 +24,28 @@ QString baseDir(const QString &value, const QString &home, const QString &fallba
     return QDir::cleanPath(home + u'/' + fallback);
 }
 
+// Folders the system's packages own. A program there is an installed one, even when the user
+// running it may write there (the superuser may write anywhere): its files never go there.
+bool isSystemFolder(const QString &dir)
+{
+    static const QStringList prefixes{QStringLiteral("/usr"), QStringLiteral("/opt"),
+                                      QStringLiteral("/bin"), QStringLiteral("/sbin"),
+                                      QStringLiteral("/etc"), QStringLiteral("/var")};
+    const QString path = QDir::cleanPath(dir);
+    const QString top = path.section(u'/', 1, 1);
+    // /lib, /lib32, /lib64, /libx32 and the like.
+    if (top.startsWith(QLatin1String("lib")))
+        return true;
+    return std::any_of(prefixes.cbegin(), prefixes.cend(),
+                       [&](const QString &prefix) { return u'/' + top == prefix; });
+}
+
 } // namespace
 
 UserFilePaths chooseUserFilePaths(const UserFileFacts &facts)
 {
-    if (facts.executableDirWritable || facts.executableDirHoldsList) {
+    if ((facts.executableDirWritable || facts.executableDirHoldsList) &&
+        !isSystemFolder(facts.executableDir)) {
         const QString dir = facts.executableDir + u'/';
         return {dir + kListName, dir + kSettingsName};
     }

@@ -26,7 +26,9 @@ struct UserFileFacts
 // files beside the executable, as it always did; so does one whose folder already holds a list,
 // whoever may write there. A program installed where the user may not write keeps the list in
 // $XDG_DATA_HOME/vellaro and the settings in $XDG_CONFIG_HOME/vellaro, with the XDG defaults
-// ~/.local/share and ~/.config when a variable is unset, empty or relative.
+// ~/.local/share and ~/.config when a variable is unset, empty or relative. A program in a folder
+// of the system's (under /usr, /opt, /bin, /sbin, /lib*, /etc or /var) is an installed one, whoever
+// runs it and whatever that folder holds: its files go to the XDG folders.
 UserFilePaths chooseUserFilePaths(const UserFileFacts &facts);
 
 // The same for the running program: its folder, the access the user has to it, and the

@@ -34,19 +34,43 @@ public:
     void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
     {
         const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
-        QPixmap drawn = pixmap(rect.size() * ratio, mode, state);
-        drawn.setDevicePixelRatio(ratio);
-        painter->drawPixmap(rect, drawn);
+        QPixmap picture = drawn(rect.size() * ratio, mode, state, ratio);
+        picture.setDevicePixelRatio(ratio);
+        painter->drawPixmap(rect, picture);
     }
 
     QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State state) override
     {
+        return drawn(size, mode, state, 1.0);
+    }
+
+    // QIcon asks here for a screen whose pixels are smaller than the logical ones (the size is
+    // then in device pixels, the logical size times the ratio).
+    void virtual_hook(int id, void *data) override
+    {
+        if (id != QIconEngine::ScaledPixmapHook) {
+            QIconEngine::virtual_hook(id, data);
+            return;
+        }
+        auto &asked = *static_cast<QIconEngine::ScaledPixmapArgument *>(data);
+        asked.pixmap = drawn(asked.size, asked.mode, asked.state, asked.scale);
+    }
+
+private:
+    // The picture at exactly `size` device pixels, for a screen of the given pixel ratio. The
+    // picture is asked of its own icon at ratio 1: without a ratio, QIcon would take the
+    // application's and hand back a picture that much larger, which the ring would then be
+    // read from at the wrong pixels.
+    QPixmap drawn(const QSize &size, QIcon::Mode mode, QIcon::State state, qreal ratio)
+    {
         if (size.width() < 8 || size.height() < 8)
-            return m_picture.pixmap(size, mode, state);
-        // One pixel wide at tray sizes, a little wider where the picture is larger.
+            return m_picture.pixmap(size, 1.0, mode, state);
+        // One logical pixel wide at tray sizes, a little wider where the picture is larger.
+        ratio = std::max(ratio, 1.0);
+        const double logical = std::min(size.width(), size.height()) / ratio;
         const int ring =
-            std::max(1, int(std::lround(std::min(size.width(), size.height()) / 24.0)));
-        const QImage shape = m_picture.pixmap(size - QSize(2 * ring, 2 * ring), mode, state)
+            std::max(1, int(std::lround(std::max(1.0, std::round(logical / 24.0)) * ratio)));
+        const QImage shape = m_picture.pixmap(size - QSize(2 * ring, 2 * ring), 1.0, mode, state)
                                  .toImage()
                                  .convertToFormat(QImage::Format_ARGB32);
         QImage out(size, QImage::Format_ARGB32_Premultiplied);
@@ -72,7 +96,6 @@ public:
         return QPixmap::fromImage(out);
     }
 
-private:
     QString m_path;
     QIcon m_picture;
 };
@@ -84,6 +107,11 @@ QIcon commandIcon(int index)
     if (index < 0 || index > 7)
         return {};
     return QIcon(QStringLiteral(":/icons/command_%1.svg").arg(index));
+}
+
+QIcon unreadableRowIcon()
+{
+    return QIcon(QStringLiteral(":/icons/row_unreadable.svg"));
 }
 
 QIcon programIcon()

@@ -8,6 +8,10 @@ namespace vellaro {
 // 3 list row, 4 About, 5 edit, 6 keyboard (unused), 7 transparency.
 QIcon commandIcon(int index);
 
+// The mark of a row whose date or time the current regional settings never produce: a warning
+// sign in place of the row's picture.
+QIcon unreadableRowIcon();
+
 // The program's monogram: executable, windows without an icon of their own, tray. Drawn with a
 // one-pixel white ring around its shape, so that it stands out on dark panels as on light ones.
 QIcon programIcon();

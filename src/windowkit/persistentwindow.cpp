@@ -2,10 +2,13 @@
 
 #include "windowkit/guard.h"
 
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLayout>
 #include <QScreen>
 #include <QTimer>
+
+#include <cmath>
 
 namespace vellaro {
 
@@ -16,6 +19,11 @@ const QString kLeft = QStringLiteral("Left");
 const QString kWidth = QStringLiteral("Width");
 const QString kHeight = QStringLiteral("Height");
 const QString kAlphaBlend = QStringLiteral("AlphaBlend");
+
+// The design's font (8 points on a 96 dpi screen) has characters about six pixels wide on
+// average; the desktop's usual 9-point font has the same. A larger font needs a larger window
+// for the same texts.
+constexpr double kDesignAverageCharWidth = 6.0;
 
 QList<WindowSettings *> &registry()
 {
@@ -34,7 +42,7 @@ bool onWayland()
 
 WindowSettings::WindowSettings(AppContext &context, const WindowDesign &design)
     : m_context(context), m_caption(design.caption), m_geometry(design.bounds),
-      m_fixedSize(design.fixedSize)
+      m_fixedSize(design.fixedSize), m_sizeFollowsFont(design.sizeFollowsFont)
 {
     registry().append(this);
 }
@@ -54,8 +62,14 @@ void WindowSettings::read()
     const ProfileFile &ini = *m_context.settings;
     const int top = ini.readInteger(m_caption, kTop, m_geometry.top());
     const int left = ini.readInteger(m_caption, kLeft, m_geometry.left());
-    const int width = ini.readInteger(m_caption, kWidth, m_geometry.width());
-    const int height = ini.readInteger(m_caption, kHeight, m_geometry.height());
+    const std::optional<int> storedWidth =
+        parseProfileInt(ini.readString(m_caption, kWidth).value_or(QString()));
+    const std::optional<int> storedHeight =
+        parseProfileInt(ini.readString(m_caption, kHeight).value_or(QString()));
+    m_widthStored = storedWidth.has_value();
+    m_heightStored = storedHeight.has_value();
+    const int width = storedWidth.value_or(m_geometry.width());
+    const int height = storedHeight.value_or(m_geometry.height());
 
     // A stored position on a screen that is no longer there would leave the window unreachable.
     QPoint position(left, top);
@@ -106,6 +120,18 @@ WindowPlacement::WindowPlacement(QWidget &window, WindowSettings &settings)
 void WindowPlacement::apply()
 {
     m_settings.m_window = &m_window;
+    // A design size meant for the design's font grows with a larger one; that grown size is
+    // the window's own default, written back as such while the user leaves it.
+    if (m_settings.m_sizeFollowsFont) {
+        const double scale = std::max(1.0, QFontMetrics(m_window.font()).averageCharWidth() /
+                                               kDesignAverageCharWidth);
+        QRect &geometry = m_settings.m_geometry;
+        if (!m_settings.m_widthStored)
+            geometry.setWidth(int(std::lround(geometry.width() * scale)));
+        if (!m_settings.m_heightStored)
+            geometry.setHeight(int(std::lround(geometry.height() * scale)));
+        m_settings.m_widthStored = m_settings.m_heightStored = true;
+    }
     const QRect geometry = m_settings.geometry();
     if (!onWayland())
         m_window.move(geometry.topLeft());
@@ -203,6 +229,7 @@ void WindowPlacement::keepOnScreen()
             m_placedSize = size;
         }
     }
+    m_frameKept = frame;
     const QRect outer(m_window.pos(), m_window.size() + frame);
     QPoint position = m_window.pos();
     if (outer.right() > area.right())
@@ -226,6 +253,17 @@ void WindowPlacement::shown()
         if (m_window.isVisible())
             keepOnScreen();
     });
+}
+
+void WindowPlacement::movedOrResized()
+{
+    // The window manager may tell its frame (the title bar above all) later than the first
+    // turn of the event loop after the window maps: with it the window may reach past the
+    // screen's edge. A move of the user's own keeps the frame as it was and is left alone.
+    if (!m_window.isVisible() || onWayland())
+        return;
+    if (m_window.frameGeometry().size() - m_window.size() != m_frameKept)
+        keepOnScreen();
 }
 
 void WindowPlacement::changed(const QEvent *event)
@@ -276,6 +314,18 @@ void PersistentWindow::changeEvent(QEvent *event)
     m_placement.changed(event);
 }
 
+void PersistentWindow::moveEvent(QMoveEvent *event)
+{
+    QDialog::moveEvent(event);
+    m_placement.movedOrResized();
+}
+
+void PersistentWindow::resizeEvent(QResizeEvent *event)
+{
+    QDialog::resizeEvent(event);
+    m_placement.movedOrResized();
+}
+
 void PersistentWindow::keyPressEvent(QKeyEvent *event)
 {
     QWidget::keyPressEvent(event);
@@ -309,6 +359,18 @@ void PersistentMainWindow::changeEvent(QEvent *event)
 {
     QMainWindow::changeEvent(event);
     m_placement.changed(event);
+}
+
+void PersistentMainWindow::moveEvent(QMoveEvent *event)
+{
+    QMainWindow::moveEvent(event);
+    m_placement.movedOrResized();
+}
+
+void PersistentMainWindow::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    m_placement.movedOrResized();
 }
 
 } // namespace vellaro

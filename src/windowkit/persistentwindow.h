@@ -10,12 +10,14 @@
 namespace vellaro {
 
 // How a window is drawn before the settings file has a say: its caption, position and size,
-// and whether the user may resize it.
+// whether the user may resize it, and whether its size is meant for the design's font (the size
+// then grows with a larger desktop font; a size from the settings file is taken as it is).
 struct WindowDesign
 {
     QString caption;
     QRect bounds;
     bool fixedSize = false;
+    bool sizeFollowsFont = false;
 };
 
 // What the settings file keeps of one window: its position, size and opacity. The record lives
@@ -57,6 +59,10 @@ private:
     QString m_caption;
     QRect m_geometry;
     bool m_fixedSize;
+    bool m_sizeFollowsFont;
+    // Whether the file gave the width and the height (otherwise they are the design's).
+    bool m_widthStored = false;
+    bool m_heightStored = false;
     int m_alpha = 255;
     QPointer<QWidget> m_window;
 };
@@ -82,9 +88,10 @@ public:
     // Hands the geometry and caption to the record and writes it; throws
     // Error("Unable to write to ...").
     void save();
-    // From the window's showEvent and changeEvent.
+    // From the window's showEvent, changeEvent, moveEvent and resizeEvent.
     void shown();
     void changed(const QEvent *event);
+    void movedOrResized();
 
     // Resizes the window for its contents, within the available screen; a size set this way
     // is not stored (unless the user resizes the window afterwards).
@@ -112,6 +119,8 @@ private:
     QSize m_placedSize;
     bool m_positionPlaced = false;
     bool m_sizePlaced = false;
+    // The window manager's frame as it was when the window was last kept on the screen.
+    QSize m_frameKept;
 };
 
 // The common base of the program's dialog windows (the modal ones run with exec()): takes its
@@ -145,6 +154,8 @@ protected:
 
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     // Keys reach the window's controls as in any other window: Esc closes nothing and Enter
     // presses nothing unless the window itself says so.
     void keyPressEvent(QKeyEvent *event) override;
@@ -175,6 +186,8 @@ protected:
 
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
     AppContext &m_context;
 

@@ -65,6 +65,7 @@ private slots:
                                          "Type=Application\n"
                                          "Name=Vellaro\n"
                                          "Exec=/opt/vellaro/vellaro\n"
+                                         "TryExec=/opt/vellaro/vellaro\n"
                                          "Terminal=false\n"
                                          "X-GNOME-Autostart-enabled=true\n"));
         QVERIFY(store.deleteValue());
@@ -178,7 +179,8 @@ private slots:
         QCOMPARE(XdgAutostartStore::execValue(path), exec);
     }
 
-    // GLib's launcher reads the entry as a session would and must run exactly the written file.
+    // GLib's launcher reads the entry as a session would and must run exactly the written file
+    // (it passes over an entry whose TryExec names no program, so that path is read right too).
     void writtenEntry_startsTheRightFileThroughADesktopLauncher()
     {
         const QString gio = QStandardPaths::findExecutable("gio");

@@ -9,6 +9,7 @@
 #include "mainwindow/mainwindow.h"
 #include "platform/urlopener.h"
 #include "windowkit/guard.h"
+#include "windowkit/qttranslations.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -16,6 +17,7 @@
 #include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -253,6 +255,15 @@ private slots:
         QTest::mousePress(link, Qt::LeftButton, {}, QPoint(5, 5));
         QTest::mouseRelease(link, Qt::LeftButton, {}, QPoint(-40, 5));
         QCOMPARE(m_opener.opened.size(), 1);
+    }
+
+    // Qt's own texts (here a text field's context menu) speak the program's language.
+    void qtOwnTexts_inBulgarian()
+    {
+        QVERIFY(installQtTranslations());
+        QLineEdit edit;
+        const std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+        QVERIFY(!menu->actions().value(0)->text().contains("Undo"));
     }
 };
 

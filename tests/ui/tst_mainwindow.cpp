@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QIcon>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
@@ -235,28 +236,68 @@ private slots:
         QTRY_VERIFY(menu->isVisible());
         QVERIFY(qAbs(menu->y() - anchor.y()) <= 2);
         menu->hide();
+
+        // Home and End go up and down the list (not along the row), in the same column.
+        view->setCurrentIndex(w->model()->index(1, 2));
+        QTest::keyClick(view, Qt::Key_End);
+        QCOMPARE(view->currentIndex(), w->model()->index(2, 2));
+        QTest::keyClick(view, Qt::Key_Home);
+        QCOMPARE(view->currentIndex(), w->model()->index(0, 2));
     }
 
+    // Also after the first add to an empty list and after an edit: the columns used to keep
+    // the width of their headers, cutting the texts to "11…", until the next start.
     void columns_dateAndTimeFitTheirTexts_nameAndNotesShareTheRest()
     {
-        auto w = createWindow("a name\r\n\t9.12.2026 г.\r\n\t17:11:29\r\n\tnotes\r\n");
+        auto w = createWindow("");
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w));
         QTableView *view = list(w);
         QHeaderView *header = view->horizontalHeader();
-        QCOMPARE(header->sectionResizeMode(1), QHeaderView::ResizeToContents);
-        QCOMPARE(header->sectionResizeMode(2), QHeaderView::ResizeToContents);
         QCOMPARE(header->sectionResizeMode(0), QHeaderView::Stretch);
         QCOMPARE(header->sectionResizeMode(3), QHeaderView::Stretch);
-        for (int column : {1, 2}) {
-            const QString text = w->model()->index(0, column).data().toString();
-            QVERIFY(header->sectionSize(column) >= view->fontMetrics().horizontalAdvance(text));
-        }
+        const auto textsFit = [&] {
+            auto *shown = static_cast<QAbstractItemView *>(view);
+            return header->sectionSize(1) >= shown->sizeHintForColumn(1) &&
+                   header->sectionSize(2) >= shown->sizeHintForColumn(2);
+        };
+        w->model()->addEntry({"a name", {"19.12.26 г.", "17:11:29", "notes"}});
+        QTRY_VERIFY(textsFit());
+        w->model()->setDetail(0, 1, "11:11:11 следобед");
+        QTRY_VERIFY(textsFit());
         QVERIFY(qAbs(header->sectionSize(0) - header->sectionSize(3)) <= 1);
         int total = 0;
         for (int column = 0; column < 4; ++column)
             total += header->sectionSize(column);
         QVERIFY(qAbs(total - view->viewport()->width()) <= 1);
+    }
+
+    // A row whose date or time the regional settings never produce can never sound: it shows
+    // a warning instead of its picture and says why; the mark follows the settings.
+    void rowsThatCannotFallDue_markedWithAReason()
+    {
+        auto w = createWindow("bare\r\n"
+                              "ok\r\n\t9.12.26 г.\r\n\t17:11:29\r\n"
+                              "us\r\n\t12/9/26\r\n\t5:11:29 PM\r\n"
+                              "zero\r\n\t9.12.26 г.\r\n\t09:00:00\r\n");
+        const auto marks = [&] {
+            QStringList out;
+            for (int row = 0; row < w->model()->rowCount(); ++row)
+                out << w->model()->index(row, row % 4).data(Qt::ToolTipRole).toString().left(5) +
+                           QString::number(w->model()
+                                               ->index(row, 0)
+                                               .data(Qt::DecorationRole)
+                                               .value<QIcon>()
+                                               .cacheKey());
+            return out;
+        };
+        const QStringList first = marks();
+        QVERIFY(first[0].startsWith("Датат") && first[1] != first[0]);
+        QCOMPARE(QStringList({first[2], first[3]}), QStringList({first[0], first[0]}));
+        *m_ws->context.formats =
+            LocaleFormats::fromLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+        w->model()->formatsChanged();
+        QCOMPARE(marks(), QStringList({first[0], first[0], first[1], first[0]}));
     }
 
     // Every change is on disk within seconds, whoever makes it, and a burst is one save.

@@ -2,6 +2,8 @@
 // use over the colours of common panels, its silhouette is seen all round (each pixel of its
 // edge has, within one pixel, one that differs from the panel by at least 3:1, the WCAG 2
 // contrast for graphics) and at least a quarter of the picture differs from the panel as much.
+// The program runs at twice the pixels here (as on a high-resolution screen, QT_SCALE_FACTOR=2):
+// a panel of either ratio gets a picture drawn for its own pixels, never one scaled up.
 #include "resources/icons.h"
 #include "windowkit/windowlook.h"
 
@@ -20,10 +22,11 @@ struct Visibility
     double outline = 0; // of the pixels on its edge, the share with one that stands out nearby
 };
 
-Visibility visibilityOn(const QIcon &icon, int size, const QColor &panel)
+Visibility visibilityOn(const QIcon &icon, int size, const QColor &panel, qreal ratio = 1.0)
 {
-    const QImage picture =
-        icon.pixmap(QSize(size, size), 1.0).toImage().convertToFormat(QImage::Format_ARGB32);
+    QImage picture =
+        icon.pixmap(QSize(size, size), ratio).toImage().convertToFormat(QImage::Format_ARGB32);
+    picture.setDevicePixelRatio(1.0); // looked at pixel by pixel
     QImage drawn(picture.size(), QImage::Format_ARGB32);
     drawn.fill(panel);
     {
@@ -50,8 +53,9 @@ Visibility visibilityOn(const QIcon &icon, int size, const QColor &panel)
             if (!opaque(x - 1, y) || !opaque(x + 1, y) || !opaque(x, y - 1) || !opaque(x, y + 1)) {
                 ++edge;
                 bool seen = false;
-                for (int dy = -1; dy <= 1 && !seen; ++dy)
-                    for (int dx = -1; dx <= 1 && !seen; ++dx)
+                const int near = ratio > 1 ? 3 : 1; // the ring alone is two pixels wide at 2
+                for (int dy = -near; dy <= near && !seen; ++dy)
+                    for (int dx = -near; dx <= near && !seen; ++dx)
                         seen = standsOut(x + dx, y + dy);
                 edgeVisible += seen;
             }
@@ -71,6 +75,7 @@ private slots:
     {
         QTest::addColumn<QColor>("panel");
         QTest::addColumn<int>("size");
+        QTest::addColumn<qreal>("ratio");
         const std::pair<const char *, QColor> panels[] = {
             {"black", QColor(0, 0, 0)},
             {"adwaitaDark", QColor(0x24, 0x24, 0x24)},
@@ -82,20 +87,26 @@ private slots:
         // The sizes notification areas draw their icons at.
         for (const auto &[name, colour] : panels)
             for (int size : {16, 22, 24, 32})
-                QTest::addRow("%s-%d", name, size) << colour << size;
+                for (qreal ratio : {1.0, 2.0})
+                    QTest::addRow("%s-%d@%gx", name, size, ratio) << colour << size << ratio;
     }
 
     void standsOutOnDarkAndLightPanels()
     {
         // The picture alone (without its ring) vanishes on a dark panel: the check can tell.
-        if (QByteArray(QTest::currentDataTag()) == "adwaitaDark-22") {
+        if (QByteArray(QTest::currentDataTag()) == "adwaitaDark-22@1x") {
             const Visibility bare =
                 visibilityOn(QIcon(":/icons/vellaro.svg"), 22, QColor(0x24, 0x24, 0x24));
             QVERIFY(bare.outline < 0.9);
         }
         QFETCH(QColor, panel);
         QFETCH(int, size);
-        const Visibility v = visibilityOn(programIcon(), size, panel);
+        QFETCH(qreal, ratio);
+        // Drawn for the panel's pixels, not scaled up to them.
+        const QPixmap drawn = programIcon().pixmap(QSize(size, size), ratio);
+        QCOMPARE(drawn.devicePixelRatio(), ratio);
+        QCOMPARE(drawn.size(), QSize(size, size) * ratio);
+        const Visibility v = visibilityOn(programIcon(), size, panel, ratio);
         QVERIFY2(v.body >= 0.25 && v.outline >= 0.9,
                  qPrintable(QStringLiteral("body %1, outline %2").arg(v.body).arg(v.outline)));
     }

@@ -15,6 +15,7 @@
 
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
@@ -25,6 +26,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -241,7 +243,25 @@ private slots:
             QCOMPARE(w->font().pointSize(), points);
             const QStringList problems = clipped(w);
             QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
+            QVERIFY2(w->screen()->availableGeometry().contains(w->frameGeometry()),
+                     qPrintable(w->objectName()));
+            // What a screen reader says: no name carries the shortcut marker "&"; the list and
+            // the About banner are named.
+            for (QWidget *c : namedControls(w)) {
+                const QString name =
+                    QAccessible::queryAccessibleInterface(c)->text(QAccessible::Name);
+                QVERIFY2(!name.contains(u'&'), qPrintable(name));
+                if (c->objectName() == "reminderView" || c->objectName() == "banner")
+                    QVERIFY(name.startsWith(c->objectName() == "banner" ? "Емблема" : "Списък"));
+            }
         }
+        // The main window is larger for a larger font: no column cuts its texts (at 20 points
+        // the design's size left two letters of a name).
+        auto *list = m_core->mainWindow()->findChild<QTableView *>("reminderView");
+        for (int column = 0; column < 4; ++column)
+            QVERIFY2(list->columnWidth(column) >=
+                         static_cast<QAbstractItemView *>(list)->sizeHintForColumn(column),
+                     qPrintable(QString::number(column)));
         QVERIFY(m_ws->errors.isEmpty());
     }
 
