@@ -39,8 +39,8 @@ void BM_SavesPerBurstOf100Edits(benchmark::State &state)
                        &clock, &formats};
     AppCore core(context);
     core.start();
-    core.model()->addEntry({QStringLiteral("Среща"),
-                            {QStringLiteral("31.12.99 г."), QStringLiteral("9:00:00"), {}}});
+    core.model()->addEntry(
+        {QStringLiteral("Среща"), {QStringLiteral("31.12.99 г."), QStringLiteral("9:00:00"), {}}});
     int saves = 0;
     QObject::connect(core.findChild<QTimer *>(QStringLiteral("saveTimer")), &QTimer::timeout,
                      [&saves] { ++saves; });
