@@ -343,8 +343,11 @@ void AppCore::addReminder()
 
     const ReminderDraft draft = dialog->draft();
     const LocaleFormats &formats = *m_context.formats;
-    const int row = m_model->addEntry(
-        {draft.name, {formats.dateText(draft.date), formats.timeText(draft.time), draft.notes}});
+    ReminderEntry added{draft.name,
+                        {formats.dateText(draft.date), formats.timeText(draft.time), draft.notes}};
+    if (!draft.repeatRule.isEmpty())
+        added.setProperty(kRepeatRuleProperty, draft.repeatRule);
+    const int row = m_model->addEntry(added);
     m_watch->editSaved(opened, row);
 }
 
@@ -362,7 +365,7 @@ void AppCore::editReminder(int row)
         entry.name,
         formats.parseDateText(entry.requiredDetail(ReminderEntry::kDateDetail), thisYear),
         formats.parseTimeText(entry.requiredDetail(ReminderEntry::kTimeDetail)),
-        entry.requiredDetail(ReminderEntry::kNotesDetail)};
+        entry.requiredDetail(ReminderEntry::kNotesDetail), entry.property(kRepeatRuleProperty)};
     dialog->setWindowTitle(QStringLiteral("Редактиране на запис"));
     dialog->applyFormats();
     dialog->setDraft(stored);
@@ -382,6 +385,10 @@ void AppCore::editReminder(int row)
     changed.details[ReminderEntry::kDateDetail] = formats.dateText(draft.date);
     changed.details[ReminderEntry::kTimeDetail] = formats.timeText(draft.time);
     changed.details[ReminderEntry::kNotesDetail] = draft.notes;
+    if (draft.repeatRule.isEmpty())
+        changed.removeProperty(kRepeatRuleProperty);
+    else
+        changed.setProperty(kRepeatRuleProperty, draft.repeatRule);
     const ReminderEntry &before = m_model->rows().at(edited.row());
     const bool moved =
         before.dateText() != changed.dateText() || before.timeText() != changed.timeText();

@@ -6,6 +6,20 @@ namespace vellaro {
 
 namespace {
 
+// The property name an extra detail line starts with: up to its first ':' or ';' (a parameter).
+bool hasPropertyName(const QString &line, QLatin1StringView propertyName)
+{
+    qsizetype end = 0;
+    while (end < line.size() && line.at(end) != u':' && line.at(end) != u';')
+        ++end;
+    return end < line.size() && end == propertyName.size() &&
+           QStringView(line).left(end).compare(propertyName, Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+namespace {
+
 void replaceLineBreaks(QString &text)
 {
     for (QChar &c : text) {
@@ -21,6 +35,14 @@ const QString &sortText(const ReminderEntry &e, int column)
     static const QString empty;
     if (column <= 0)
         return e.name;
+    // The repeat column sorts by the rule as written, so rows that repeat alike stand together.
+    if (column == kRepeatColumn) {
+        for (qsizetype i = ReminderEntry::kFirstExtraDetail; i < e.details.size(); ++i) {
+            if (hasPropertyName(e.details.at(i), QLatin1StringView("RRULE")))
+                return e.details.at(i);
+        }
+        return empty;
+    }
     return column - 1 < e.details.size() ? e.details.at(column - 1) : empty;
 }
 
@@ -42,20 +64,6 @@ QString sanitizedDetail(QString detail)
     replaceLineBreaks(detail);
     return detail;
 }
-
-namespace {
-
-// The property name an extra detail line starts with: up to its first ':' or ';' (a parameter).
-bool hasPropertyName(const QString &line, QLatin1StringView propertyName)
-{
-    qsizetype end = 0;
-    while (end < line.size() && line.at(end) != u':' && line.at(end) != u';')
-        ++end;
-    return end < line.size() && end == propertyName.size() &&
-           QStringView(line).left(end).compare(propertyName, Qt::CaseInsensitive) == 0;
-}
-
-} // namespace
 
 const QString &ReminderEntry::requiredDetail(int index) const
 {

@@ -49,9 +49,13 @@ struct ReminderEntry
 
 using ReminderEntries = QList<ReminderEntry>;
 
-// Ordinal, case-sensitive comparison of two rows by a list column: 0 compares the names, k > 0
-// compares detail k - 1. A row without that detail compares as if it were empty, so rows from a
-// short hand-edited file sort first instead of failing.
+// The list's column that shows a row's repeats.
+inline constexpr int kRepeatColumn = 4;
+
+// Ordinal, case-sensitive comparison of two rows by a list column: 0 compares the names, 1 to 3
+// the date, time and notes, the repeat column the rule as written. A row without that detail
+// compares as if it were empty, so rows from a short hand-edited file sort first instead of
+// failing.
 int compareEntries(const ReminderEntry &a, const ReminderEntry &b, int column);
 // The text a row is compared by in that column (an empty one when the row has no such detail).
 const QString &sortText(const ReminderEntry &e, int column);

@@ -1,6 +1,7 @@
 #include "core/reminderlistmodel.h"
 
 #include "core/localeformats.h"
+#include "core/repeatrule.h"
 
 #include <algorithm>
 #include <numeric>
@@ -27,6 +28,8 @@ QVariant ReminderListModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
+        if (column == kRepeatColumn)
+            return repeatText(m_rows.at(index.row()));
         return sortText(m_rows.at(index.row()), column);
     case Qt::DecorationRole:
         if (column != 0)
@@ -40,6 +43,17 @@ QVariant ReminderListModel::data(const QModelIndex &index, int role) const
     default:
         return {};
     }
+}
+
+QString ReminderListModel::repeatText(const ReminderEntry &row) const
+{
+    const QString value = row.property(kRepeatRuleProperty);
+    if (value.isNull())
+        return {};
+    const std::optional<RepeatRule> rule = RepeatRule::parse(value);
+    if (!rule || !m_formats)
+        return value;
+    return rule->shortText(*m_formats);
 }
 
 void ReminderListModel::markRowsThatCannotFallDue(const LocaleFormats *formats,
@@ -97,6 +111,8 @@ QVariant ReminderListModel::headerData(int section, Qt::Orientation orientation,
         return QStringLiteral("Час:");
     case 3:
         return QStringLiteral("Осведомяване за:");
+    case kRepeatColumn:
+        return QStringLiteral("Повторение:");
     default:
         return {};
     }

@@ -20,7 +20,7 @@ class ReminderListModel final : public QAbstractTableModel
     Q_OBJECT
 
 public:
-    static constexpr int kColumnCount = 4;
+    static constexpr int kColumnCount = 5;
 
     explicit ReminderListModel(QObject *parent = nullptr);
 
@@ -84,6 +84,8 @@ public:
     bool canFallDue(int row) const;
 
 private:
+    // What the repeat column shows: the rule in short words, or as written.
+    QString repeatText(const ReminderEntry &row) const;
     bool inOrder() const;
     std::vector<int> sortedOrder() const;
     std::vector<int> reorder(const std::vector<int> &order);

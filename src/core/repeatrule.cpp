@@ -207,17 +207,11 @@ QString RepeatRule::shortText(const LocaleFormats &formats) const
     return text;
 }
 
-namespace {
-
-const QLatin1StringView kRuleProperty("RRULE");
-
-} // namespace
-
 std::optional<RepeatRule> repeatRuleOf(const ReminderEntry &row)
 {
     if (row.details.size() <= ReminderEntry::kFirstExtraDetail)
         return std::nullopt;
-    const QString value = row.property(kRuleProperty);
+    const QString value = row.property(kRepeatRuleProperty);
     if (value.isNull())
         return std::nullopt;
     return RepeatRule::parse(value);
@@ -271,7 +265,7 @@ QStringList unreadableRepeatRules(const QList<ReminderEntry> &rows)
     for (const ReminderEntry &row : rows) {
         if (row.details.size() <= ReminderEntry::kFirstExtraDetail)
             continue;
-        const QString value = row.property(kRuleProperty);
+        const QString value = row.property(kRepeatRuleProperty);
         QString reason;
         if (!value.isNull() && !RepeatRule::parse(value, &reason))
             found << row.name + QStringLiteral(": ") + reason;

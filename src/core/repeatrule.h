@@ -14,6 +14,9 @@ class LocaleFormats;
 class ReminderListModel;
 struct ReminderEntry;
 
+// The extra detail that holds a row's repeat rule.
+inline constexpr QLatin1StringView kRepeatRuleProperty("RRULE");
+
 // A row's repeat rule: the value of its "RRULE" extra detail, as iCalendar writes it
 // ("FREQ=WEEKLY;BYDAY=MO,WE;UNTIL=20261231"), read and expanded by libical. Occurrences are local
 // wall-clock moments (the row's date and time texts name one in the machine's zone): a rule that

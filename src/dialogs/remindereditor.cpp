@@ -1,8 +1,12 @@
 #include "dialogs/remindereditor.h"
 
+#include "core/repeatrule.h"
 #include "resources/icons.h"
+#include "windowkit/guard.h"
 
 #include <QBoxLayout>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDateEdit>
 #include <QGridLayout>
 #include <QKeyEvent>
@@ -121,6 +125,36 @@ ReminderEditor::ReminderEditor(AppContext &context, WindowSettings &settings, QW
         makeLabel(m_panel, "notesLabel", QStringLiteral("&Осведомяване за:"), m_notesEdit);
     QLabel *timeLabel = makeLabel(m_panel, "timeLabel", QStringLiteral("&Час:"), m_timeEdit);
 
+    // Repeats: a choice, the weekdays of a weekly repeat, and an optional last day.
+    m_repeatCombo = new QComboBox(m_panel);
+    m_repeatCombo->setObjectName(QStringLiteral("repeatCombo"));
+    m_repeatCombo->addItems({QStringLiteral("Без повторение"), QStringLiteral("Всеки ден"),
+                             QStringLiteral("Всеки делничен ден"), QStringLiteral("Всяка седмица"),
+                             QStringLiteral("Всеки месец"), QStringLiteral("Всяка година")});
+    QLabel *repeatLabel =
+        makeLabel(m_panel, "repeatLabel", QStringLiteral("&Повторение:"), m_repeatCombo);
+    m_weekdays = new QWidget(m_panel);
+    m_weekdays->setObjectName(QStringLiteral("weekdays"));
+    auto *days = new QHBoxLayout(m_weekdays);
+    days->setContentsMargins(0, 0, 0, 0);
+    const char16_t *const dayNames[] = {u"пн", u"вт", u"ср", u"чт", u"пт", u"сб", u"нд"};
+    for (const char16_t *day : dayNames) {
+        auto *box = new QCheckBox(QString::fromUtf16(day), m_weekdays);
+        box->setObjectName(QStringLiteral("weekday%1").arg(m_weekdayBoxes.size() + 1));
+        days->addWidget(box);
+        m_weekdayBoxes << box;
+    }
+    days->addStretch(1);
+    m_untilBox = new QCheckBox(QStringLiteral("До:"), m_panel);
+    m_untilBox->setObjectName(QStringLiteral("untilBox"));
+    m_untilEdit = new QDateEdit(m_panel);
+    m_untilEdit->setObjectName(QStringLiteral("untilEdit"));
+    m_untilEdit->setCalendarPopup(true);
+    m_untilEdit->setEnabled(false);
+    connect(m_untilBox, &QCheckBox::toggled, m_untilEdit, &QWidget::setEnabled);
+    connect(m_repeatCombo, &QComboBox::currentIndexChanged, this,
+            [this] { guarded([this] { showRepeatChoice(); }); });
+
     m_okButton = new QPushButton(okButtonIcon(), QStringLiteral("&Запис"), m_panel);
     m_okButton->setObjectName(QStringLiteral("okButton"));
     m_okButton->setDefault(true);
@@ -140,6 +174,13 @@ ReminderEditor::ReminderEditor(AppContext &context, WindowSettings &settings, QW
     grid->addWidget(timeLabel, 2, 1);
     grid->addWidget(m_notesEdit, 3, 0);
     grid->addWidget(m_timeEdit, 3, 1);
+    grid->addWidget(repeatLabel, 4, 0);
+    auto *repeatRow = new QHBoxLayout;
+    repeatRow->addWidget(m_repeatCombo, 1);
+    repeatRow->addWidget(m_untilBox);
+    grid->addLayout(repeatRow, 5, 0);
+    grid->addWidget(m_untilEdit, 5, 1);
+    grid->addWidget(m_weekdays, 6, 0, 1, 2);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -158,11 +199,20 @@ ReminderEditor::ReminderEditor(AppContext &context, WindowSettings &settings, QW
     setTabOrder(m_nameEdit, m_notesEdit);
     setTabOrder(m_notesEdit, m_dateEdit);
     setTabOrder(m_dateEdit, m_timeEdit);
-    setTabOrder(m_timeEdit, m_okButton);
+    setTabOrder(m_timeEdit, m_repeatCombo);
+    setTabOrder(m_repeatCombo, m_untilBox);
+    setTabOrder(m_untilBox, m_untilEdit);
+    QWidget *previous = m_untilEdit;
+    for (QCheckBox *box : std::as_const(m_weekdayBoxes)) {
+        setTabOrder(previous, box);
+        previous = box;
+    }
+    setTabOrder(previous, m_okButton);
     setTabOrder(m_okButton, m_cancelButton);
     setFocusProxy(m_nameEdit);
 
     applyFormats();
+    showRepeatChoice();
 }
 
 void ReminderEditor::showEvent(QShowEvent *event)
@@ -181,11 +231,14 @@ void ReminderEditor::clearTexts()
 {
     for (QLineEdit *edit : m_panel->findChildren<QLineEdit *>(Qt::FindDirectChildrenOnly))
         edit->clear();
+    // A new reminder does not repeat until the user says so.
+    setDraft({QString(), m_dateEdit->date(), m_timeEdit->time(), QString(), QString()});
 }
 
 ReminderDraft ReminderEditor::draft() const
 {
-    return {m_nameEdit->text(), m_dateEdit->date(), m_timeEdit->time(), m_notesEdit->text()};
+    return {m_nameEdit->text(), m_dateEdit->date(), m_timeEdit->time(), m_notesEdit->text(),
+            repeatRuleChosen()};
 }
 
 void ReminderEditor::setDraft(const ReminderDraft &draft)
@@ -194,6 +247,72 @@ void ReminderEditor::setDraft(const ReminderDraft &draft)
     m_dateEdit->setDate(draft.date);
     m_timeEdit->setTime(draft.time);
     m_notesEdit->setText(draft.notes);
+
+    // The repeats as the row has them; a rule the choices cannot show stays as its own item.
+    while (m_repeatCombo->count() > 6)
+        m_repeatCombo->removeItem(6);
+    m_otherRule.clear();
+    const std::optional<RepeatRule> rule =
+        draft.repeatRule.isEmpty() ? std::nullopt : RepeatRule::parse(draft.repeatRule);
+    int choice = 0;
+    QList<int> weekdays{draft.date.isValid() ? draft.date.dayOfWeek() : 1};
+    if (rule && rule->kind() != RepeatRule::Kind::Other) {
+        choice = 1 + int(rule->kind());
+        if (rule->kind() == RepeatRule::Kind::Weekly && !rule->weekdays().isEmpty())
+            weekdays = rule->weekdays();
+    } else if (!draft.repeatRule.isEmpty()) {
+        m_otherRule = draft.repeatRule;
+        m_repeatCombo->addItem(draft.repeatRule);
+        choice = 6;
+    }
+    for (int day = 1; day <= 7; ++day)
+        m_weekdayBoxes[day - 1]->setChecked(weekdays.contains(day));
+    m_untilBox->setChecked(rule && rule->until().isValid());
+    m_untilEdit->setDate(rule && rule->until().isValid() ? rule->until() : draft.date);
+    m_repeatCombo->setCurrentIndex(choice);
+    showRepeatChoice();
+}
+
+QString ReminderEditor::repeatRuleChosen() const
+{
+    const int choice = m_repeatCombo->currentIndex();
+    if (choice <= 0)
+        return {};
+    if (choice > 5)
+        return m_otherRule;
+    const auto kind = RepeatRule::Kind(choice - 1);
+    QList<int> weekdays;
+    for (int day = 1; day <= 7; ++day) {
+        if (m_weekdayBoxes[day - 1]->isChecked())
+            weekdays << day;
+    }
+    if (kind == RepeatRule::Kind::Weekly && weekdays.isEmpty())
+        weekdays << m_dateEdit->date().dayOfWeek();
+    return RepeatRule::build(kind, weekdays,
+                             m_untilBox->isChecked() ? m_untilEdit->date() : QDate());
+}
+
+void ReminderEditor::showRepeatChoice()
+{
+    const int choice = m_repeatCombo->currentIndex();
+    // A rule from elsewhere keeps its own end; the choices' end applies to theirs.
+    const bool editable = choice >= 1 && choice <= 5;
+    m_untilBox->setVisible(editable);
+    m_untilEdit->setVisible(editable);
+    m_weekdays->setVisible(choice == 1 + int(RepeatRule::Kind::Weekly));
+}
+
+void ReminderEditor::accept()
+{
+    const QString rule = repeatRuleChosen();
+    if (m_repeatCombo->currentIndex() <= 5 && !rule.isEmpty() && m_untilBox->isChecked() &&
+        m_untilEdit->date() < m_dateEdit->date()) {
+        showErrorBox(QStringLiteral("Крайната дата на повторението е преди датата на "
+                                    "напомнянето"));
+        m_untilEdit->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    PersistentWindow::accept();
 }
 
 void ReminderEditor::applyFormats()
@@ -203,6 +322,8 @@ void ReminderEditor::applyFormats()
     m_dateEdit->setDisplayFormat(pickerDatePattern(f.shortDatePattern()));
     m_timeEdit->setLocale(f.locale());
     m_timeEdit->setDisplayFormat(pickerTimePattern(f));
+    m_untilEdit->setLocale(f.locale());
+    m_untilEdit->setDisplayFormat(pickerDatePattern(f.shortDatePattern()));
 }
 
 void ReminderEditor::keyPressEvent(QKeyEvent *event)

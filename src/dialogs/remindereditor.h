@@ -5,6 +5,8 @@
 #include <QDate>
 #include <QTime>
 
+class QCheckBox;
+class QComboBox;
 class QDateEdit;
 class QFrame;
 class QLineEdit;
@@ -20,6 +22,8 @@ struct ReminderDraft
     QDate date;
     QTime time;
     QString notes;
+    // The repeat rule as the list file keeps it (an iCalendar RRULE value); empty: no repeats.
+    QString repeatRule;
 };
 
 // The dialog that adds and edits a reminder. It only holds the four inputs; the main window
@@ -41,6 +45,10 @@ public:
     ReminderDraft draft() const;
     void setDraft(const ReminderDraft &draft);
 
+public slots:
+    // Refuses repeats that would end before they begin, and stays open for the user to mend.
+    void accept() override;
+
 protected:
     void prepare() override;
     void showEvent(QShowEvent *event) override;
@@ -52,6 +60,17 @@ private:
     QLineEdit *m_notesEdit = nullptr;
     QDateEdit *m_dateEdit = nullptr;
     QTimeEdit *m_timeEdit = nullptr;
+    // Which repeats the editor writes: the choices of repeatCombo, in order, after "none".
+    QString repeatRuleChosen() const;
+    void showRepeatChoice();
+
+    QComboBox *m_repeatCombo = nullptr;
+    QWidget *m_weekdays = nullptr;
+    QList<QCheckBox *> m_weekdayBoxes;
+    QCheckBox *m_untilBox = nullptr;
+    QDateEdit *m_untilEdit = nullptr;
+    // A rule from elsewhere the choices cannot show: kept as it is while its item stays chosen.
+    QString m_otherRule;
     QPushButton *m_okButton = nullptr;
     QPushButton *m_cancelButton = nullptr;
 };

@@ -108,7 +108,7 @@ MainWindow::MainWindow(AppContext &context, WindowSettings &settings, MainWindow
     QHeaderView *header = m_view->horizontalHeader();
     header->setResizeContentsPrecision(200);
     header->setSectionResizeMode(QHeaderView::Stretch);
-    for (const int column : {1, 2})
+    for (const int column : {1, 2, int(kRepeatColumn)})
         header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
     m_columnFit = new QTimer(this);
     m_columnFit->setSingleShot(true);
@@ -280,7 +280,7 @@ void MainWindow::textsChanged(const QModelIndex &, const QModelIndex &, const QL
 void MainWindow::fitDateAndTimeColumns()
 {
     QHeaderView *header = m_view->horizontalHeader();
-    for (const int column : {1, 2})
+    for (const int column : {1, 2, int(kRepeatColumn)})
         header->resizeSection(
             column, std::max(m_view->sizeHintForColumn(column), header->sectionSizeHint(column)));
 }

@@ -331,8 +331,9 @@ private slots:
     {
         ReminderListModel m;
         m.setEntries({{"n", {"1", "2", "3", "4", "5"}}});
-        QCOMPARE(m.columnCount(), 4);
+        QCOMPARE(m.columnCount(), 5);
         QCOMPARE(column(m, 3), QStringList({"3"}));
+        QCOMPARE(column(m, kRepeatColumn), QStringList({""})); // no rule among them
         QCOMPARE(m.entry(0).details.size(), 5);
     }
 };

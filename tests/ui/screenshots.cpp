@@ -95,7 +95,8 @@ int main(int argc, char **argv)
     ReminderEditor *editor = core.editor();
     editor->setWindowTitle(QStringLiteral("Добавяне на нов запис"));
     editor->setDraft({QStringLiteral("Среща с екипа"), QDate(2026, 12, 10), QTime(14, 0),
-                      QStringLiteral("зала 3, втори етаж")});
+                      QStringLiteral("зала 3, втори етаж"),
+                      QStringLiteral("FREQ=WEEKLY;BYDAY=TH")});
     ok = save(editor, file("reminder-editor")) && ok;
 
     AlarmWindow *alarm = core.alarmWindow();

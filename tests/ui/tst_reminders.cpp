@@ -10,6 +10,8 @@
 #include "windowkit/appexit.h"
 #include "windowkit/guard.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDateEdit>
 #include <QDir>
 #include <QFile>
@@ -188,6 +190,47 @@ private slots:
                  ReminderEntries({{"s", {"11.12.26 г.", "8:00:00", "other"}},
                                   {"t", {"24.12.26 г.", "18:00:00", "renamed"}}}));
         QCOMPARE(m_main->selectedRow(), 1);
+    }
+
+    // Repeats chosen in the editor go to the row as its RRULE; an edit keeps a rule the choices
+    // cannot show and every other extra detail; an end before the start is refused in the open
+    // editor, which keeps what was typed.
+    void repeats_chosenInTheEditor_keptThroughEdits()
+    {
+        start("x\r\n\t10.12.26 г.\r\n\t7:00:00\r\n\tn\r\n\tRRULE:FREQ=MONTHLY;BYDAY=-1FR\r\n"
+              "\tX-OTHER;P=1:kept\r\n");
+        whenShown(m_editor, [this] {
+            child<QLineEdit>(m_editor, "nameEdit")->setText("weekly");
+            child<QComboBox>(m_editor, "repeatCombo")->setCurrentIndex(3); // every week
+            QVERIFY(child<QWidget>(m_editor, "weekdays")->isVisible());
+            QVERIFY(child<QCheckBox>(m_editor, "weekday3")->isChecked()); // today's, Wednesday
+            child<QCheckBox>(m_editor, "weekday1")->setChecked(true);
+            child<QCheckBox>(m_editor, "untilBox")->setChecked(true);
+            child<QDateEdit>(m_editor, "untilEdit")->setDate(QDate(2026, 12, 1));
+            child<QPushButton>(m_editor, "okButton")->click();
+            QCOMPARE(m_errors.size(), 1); // ends before it begins
+            QVERIFY(m_editor->isVisible());
+            child<QDateEdit>(m_editor, "untilEdit")->setDate(QDate(2026, 12, 31));
+            child<QPushButton>(m_editor, "okButton")->click();
+        });
+        m_core->addReminder();
+        QCOMPARE(m_main->model()->entry(0).details.toList(),
+                 QStringList({"9.12.26 г.", "17:11:29", "",
+                              "RRULE:FREQ=WEEKLY;BYDAY=MO,WE;UNTIL=20261231T235959"}));
+        QCOMPARE(m_main->model()->data(m_main->model()->index(0, 4)).toString(),
+                 QString("пн, ср до 31.12.26 г."));
+
+        select(1);
+        whenShown(m_editor, [this] {
+            QCOMPARE(child<QComboBox>(m_editor, "repeatCombo")->currentText(),
+                     QString("FREQ=MONTHLY;BYDAY=-1FR"));
+            child<QLineEdit>(m_editor, "notesEdit")->setText("changed");
+            child<QPushButton>(m_editor, "okButton")->click();
+        });
+        m_main->editSelectedReminder();
+        QCOMPARE(m_main->model()->entry(1).details.toList(),
+                 QStringList({"10.12.26 г.", "7:00:00", "changed", "RRULE:FREQ=MONTHLY;BYDAY=-1FR",
+                              "X-OTHER;P=1:kept"}));
     }
 
     void edit_badRows_reportAndOpenNoDialog_data()
