@@ -156,14 +156,18 @@ private slots:
     }
 
     // The program sleeps until the reminder's second on the wall clock. Stopped over that second
-    // and continued, it catches the second up at once.
+    // and continued, it catches the second up at once. The reminder repeats daily: once it has
+    // sounded, the list saved at exit holds its next day.
     void stoppedOverTheDueSecond_alarmComesRightAfterContinue()
     {
         Session s(QStringLiteral(VELLARO_BINARY));
         QVERIFY2(s.start(), qPrintable(s.error()));
         s.appEnvironment().insert(QStringLiteral("PULSE_SERVER"),
                                   QStringLiteral("unix:") + s.filePath(QStringLiteral("none")));
-        QVERIFY(writeFile(s.filePath(QStringLiteral("List.ul1")), listDueIn(6)));
+        const QDateTime due = QDateTime::currentDateTime().addSecs(6);
+        const QByteArray daily = listOf({{QStringLiteral("Хапче"), due, QStringLiteral("n")}});
+        QVERIFY(
+            writeFile(s.filePath(QStringLiteral("List.ul1")), daily + "\tRRULE:FREQ=DAILY\r\n"));
         QElapsedTimer sinceStart;
         sinceStart.start();
         QProcess *app = nullptr;
@@ -183,6 +187,9 @@ private slots:
         QVERIFY(Session::sendSignal(app, SIGTERM));
         QVERIFY(Session::waitForExit(app, 5000));
         QCOMPARE(app->exitCode(), 0);
+        QCOMPARE(readFile(s.filePath(QStringLiteral("List.ul1"))),
+                 listOf({{QStringLiteral("Хапче"), due.addDays(1), QStringLiteral("n")}}) +
+                     "\tRRULE:FREQ=DAILY\r\n");
     }
 };
 
