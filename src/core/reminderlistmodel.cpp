@@ -27,7 +27,9 @@ QVariant ReminderListModel::data(const QModelIndex &index, int role) const
     case Qt::EditRole:
         return sortText(m_rows.at(index.row()), column);
     case Qt::DecorationRole:
-        return column == 0 ? m_decoration : QVariant();
+        if (column != 0)
+            return {};
+        return m_rows.at(index.row()).isPostponed() ? m_postponedDecoration : m_decoration;
     default:
         return {};
     }

@@ -69,8 +69,10 @@ signals:
     void aboutToChange();
 
 public:
-    // The picture every row shows (the window layer provides it; the model needs no GUI).
+    // The picture every row shows, and the one a postponed row shows instead (the window layer
+    // provides them; the model needs no GUI).
     void setRowDecoration(const QVariant &decoration) { m_decoration = decoration; }
+    void setPostponedDecoration(const QVariant &decoration) { m_postponedDecoration = decoration; }
 
 private:
     bool inOrder() const;
@@ -87,6 +89,7 @@ private:
     quint64 m_lastId = 0;
     int m_sortColumn = 0;
     QVariant m_decoration;
+    QVariant m_postponedDecoration;
     // (date text, time text) → the rows that carry them, in display order. Adds, deletes and
     // edits keep it up to date; a sort or a new list drops it, and it is built again, in one
     // pass, when next asked.

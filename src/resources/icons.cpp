@@ -86,6 +86,11 @@ QIcon commandIcon(int index)
     return QIcon(QStringLiteral(":/icons/command_%1.svg").arg(index));
 }
 
+QIcon postponedRowIcon()
+{
+    return QIcon(QStringLiteral(":/icons/postponed_row.svg"));
+}
+
 QIcon programIcon()
 {
     return QIcon(new HaloIconEngine(QStringLiteral(":/icons/vellaro.svg")));

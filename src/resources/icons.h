@@ -7,6 +7,8 @@ namespace vellaro {
 // The 16 x 16 pictures of the main window's commands, by index: 0 add, 1 delete, 2 exit,
 // 3 list row, 4 About, 5 edit, 6 keyboard (unused), 7 transparency.
 QIcon commandIcon(int index);
+// The list row picture of a postponed reminder (one snoozing an alarm added): a small alarm clock.
+QIcon postponedRowIcon();
 
 // The program's monogram: executable, windows without an icon of their own, tray. Drawn with a
 // one-pixel white ring around its shape, so that it stands out on dark panels as on light ones.
