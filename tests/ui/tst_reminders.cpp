@@ -346,25 +346,23 @@ private slots:
             m_clock.current = QDateTime(QDate(2026, 12, 9), QTime::fromString(time));
             whenShown(m_alarm, act);
             m_core->checkDueReminders();
-            QVERIFY(!m_alarm->isVisible());
         };
-        const auto rowsWithPostponedAt = [](const QString &time) {
-            return ReminderEntries(
-                {{"Среща", {"9.12.26 г.", "9:00:01", "в офиса"}},
-                 {"Среща", {"9.12.26 г.", time, "в офиса", "X-VELLARO-SNOOZED:1"}}});
+        const ReminderEntry sounded{"Среща", {"9.12.26 г.", "9:00:01", "в офиса"}};
+        const auto postponedAt = [](const QString &time) {
+            return ReminderEntry{"Среща", {"9.12.26 г.", time, "в офиса", "X-VELLARO-SNOOZED:1"}};
         };
         alarmAt("09:00:01", [&] {
             QCOMPARE(choice->currentText(), QString("30 минути"));
             choice->setCurrentIndex(choice->findText("5 минути"));
             child<QPushButton>(m_alarm, "snoozeButton")->click();
         });
-        QCOMPARE(m_main->model()->entries(), rowsWithPostponedAt("9:05:01"));
+        QCOMPARE(m_main->model()->entries(), ReminderEntries({sounded, postponedAt("9:05:01")}));
         QCOMPARE(m_ini->readInteger("Напомняне ...", "Snooze", 0), 5);
 
         alarmAt("09:05:01", [&] { emit notifier.snoozeRequested(notifier.shown.value(0)); });
-        QCOMPARE(m_main->model()->entries(), rowsWithPostponedAt("9:10:01"));
+        QCOMPARE(m_main->model()->entries(), ReminderEntries({sounded, postponedAt("9:10:01")}));
         alarmAt("09:10:01", [&] { QTest::keyClick(choice, Qt::Key_Return); });
-        QCOMPARE(m_main->model()->entries(), rowsWithPostponedAt("9:10:01").mid(0, 1));
+        QCOMPARE(m_main->model()->entries(), ReminderEntries{sounded});
         QVERIFY(notifier.shown.isEmpty());
         QCOMPARE(m_sound.played.size(), 3);
         m_context->notifier = nullptr;
