@@ -1,5 +1,6 @@
 #include "app/alarmnotice.h"
 
+#include "dialogs/alarmwindow.h"
 #include "platform/windowactivation.h"
 #include "windowkit/guard.h"
 
@@ -9,7 +10,7 @@
 
 namespace vellaro {
 
-AlarmNotice::AlarmNotice(DesktopNotifier *notifier, QWidget *window,
+AlarmNotice::AlarmNotice(DesktopNotifier *notifier, AlarmWindow *window,
                          const AlarmNotification &notification)
     : m_notifier(notifier), m_window(window)
 {
@@ -22,6 +23,20 @@ AlarmNotice::AlarmNotice(DesktopNotifier *notifier, QWidget *window,
                             bringWindowForward(m_window, token);
                     });
                 });
+        // The notification's buttons act on the window as its own do; closing the window then
+        // withdraws the notification, so the two stay in step whichever the user picks.
+        const auto onThisWindow = [this](auto act) {
+            return [this, act](quint64 picked) {
+                guarded([&] {
+                    if (m_window && picked == m_notification && m_notification != 0)
+                        act(*m_window);
+                });
+            };
+        };
+        connect(m_notifier, &DesktopNotifier::snoozeRequested, this,
+                onThisWindow([](AlarmWindow &window) { window.snooze(); }));
+        connect(m_notifier, &DesktopNotifier::closeRequested, this,
+                onThisWindow([](AlarmWindow &window) { window.close(); }));
     }
     // The timer belongs to the notice, so a window closed sooner asks for nothing.
     QTimer::singleShot(kFocusGraceMs, this, [this] {

@@ -36,12 +36,16 @@ namespace {
 // A change is on disk this long after it was made; the changes of a burst go in one save.
 constexpr int kSaveDelayMs = 2000;
 
+// The snooze time used last, in minutes, kept with the alarm window's own settings.
+const QString kSnoozeKey = QStringLiteral("Snooze");
+
 } // namespace
 
 AppCore::AppCore(AppContext &context) : m_context(context)
 {
     m_model = new ReminderListModel(this);
     m_model->setRowDecoration(commandIcon(3));
+    m_model->setPostponedDecoration(postponedRowIcon());
 
     m_main.settings = std::make_unique<WindowSettings>(context, MainWindow::design());
     m_about.settings = std::make_unique<WindowSettings>(context, AboutWindow::design());
@@ -466,22 +470,73 @@ void AppCore::showAlarms()
         return;
     m_showingAlarms = true;
     const auto done = qScopeGuard([this] { m_showingAlarms = false; });
+    const QString snoozeSection = AlarmWindow::design().caption;
     while (!m_alarmQueue.isEmpty() && !applicationExiting()) {
         const DueReminder due = m_alarmQueue.takeFirst();
         AlarmWindow *window = alarmWindow();
         const QString dateText = m_context.formats->dateText(m_context.clock->now().date());
         window->showReminder(dateText, due.name, due.timeText, due.notes);
-        // Seen as it is heard: the window and the notification come as the sound starts, and
-        // the sound plays on while the event loop serves the window, the check and the tray.
-        const AlarmNotice notice(m_context.notifier, window,
-                                 {due.name, dateText, due.timeText, due.notes});
-        if (m_context.sound)
-            m_context.sound->startAlarm(QDir::currentPath() + QStringLiteral("/alarm.wav"));
-        window->exec();
-        // Closed: this alarm is silent now, and the next one starts its own sound.
-        if (m_context.sound)
-            m_context.sound->stopAlarm();
+        const int storedSnooze = m_context.settings->readInteger(snoozeSection, kSnoozeKey,
+                                                                 AlarmWindow::kFirstSnoozeMinutes);
+        window->offerSnooze(storedSnooze);
+        // The row as it sounded: a postponed row closed unchanged has served its purpose.
+        const int row = m_model->rowOfId(due.rowId);
+        const std::optional<ReminderEntry> sounded =
+            row >= 0 ? std::optional(m_model->entry(row)) : std::nullopt;
+        int outcome = QDialog::Rejected;
+        {
+            // Seen as it is heard: the window and the notification come as the sound starts,
+            // and the sound plays on while the event loop serves the window, the check and the
+            // tray.
+            const AlarmNotice notice(m_context.notifier, window,
+                                     {due.name, dateText, due.timeText, due.notes});
+            if (m_context.sound)
+                m_context.sound->startAlarm(QDir::currentPath() + QStringLiteral("/alarm.wav"));
+            outcome = window->exec();
+            // Closed: this alarm is silent now, and the next one starts its own sound.
+            if (m_context.sound)
+                m_context.sound->stopAlarm();
+        }
+        // The session ended under the window: the user neither closed nor snoozed it.
+        if (applicationExiting())
+            break;
+        if (outcome == AlarmWindow::kSnoozed) {
+            const int minutes = window->snoozeMinutes();
+            guarded([&] { snoozeAlarm(due, minutes); });
+            if (minutes != storedSnooze)
+                guarded(
+                    [&] { m_context.settings->writeInteger(snoozeSection, kSnoozeKey, minutes); });
+        } else if (sounded && sounded->isPostponed()) {
+            // Only as it sounded: one edited while its alarm was open is the user's again.
+            const int now = m_model->rowOfId(due.rowId);
+            if (now >= 0 && m_model->rows().at(now) == *sounded)
+                m_model->removeEntry(now);
+        }
     }
+}
+
+void AppCore::snoozeAlarm(const DueReminder &due, int minutes)
+{
+    const QDateTime later = m_context.clock->now().addSecs(qint64(minutes) * 60);
+    const LocaleFormats &formats = *m_context.formats;
+    const int row = m_model->rowOfId(due.rowId);
+    const bool again = row >= 0 && m_model->rows().at(row).isPostponed();
+    ReminderEntry postponed;
+    if (again) {
+        // Snoozed again: the same row moves, so one alarm never leaves two rows behind.
+        postponed = m_model->entry(row);
+        while (postponed.details.size() < ReminderEntry::kFirstExtraDetail)
+            postponed.details.append(QString());
+    } else {
+        postponed = {due.name, {QString(), QString(), due.notes}};
+        postponed.setProperty(ReminderEntry::kPostponedProperty, QStringLiteral("1"));
+    }
+    postponed.details[ReminderEntry::kDateDetail] = formats.dateText(later.date());
+    postponed.details[ReminderEntry::kTimeDetail] = formats.timeText(later.time());
+    if (again)
+        m_model->updateEntry(row, postponed);
+    else
+        m_model->addEntry(postponed);
 }
 
 } // namespace vellaro

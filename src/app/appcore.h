@@ -86,6 +86,9 @@ public:
     void checkDueReminders();
     // Shows the queued alarms, unless they are being shown already.
     void showAlarms();
+    // Puts an alarm off: a postponed one-off row with its name and notes, due this many minutes
+    // from now. An alarm that came from a postponed row moves that row instead.
+    void snoozeAlarm(const DueReminder &due, int minutes);
 
     // Starts the save timer unless it already runs (its countdown is not restarted). Every
     // change of the list calls it.

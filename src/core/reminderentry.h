@@ -41,6 +41,11 @@ struct ReminderEntry
     void setProperty(QLatin1StringView propertyName, const QString &value);
     void removeProperty(QLatin1StringView propertyName);
 
+    // A postponed row is the one snoozing an alarm added (X-VELLARO-SNOOZED:1): a one-off that
+    // goes away when its own alarm is closed, and moves when that alarm is snoozed again.
+    static constexpr QLatin1StringView kPostponedProperty{"X-VELLARO-SNOOZED"};
+    bool isPostponed() const { return property(kPostponedProperty) == QLatin1StringView("1"); }
+
     friend bool operator==(const ReminderEntry &a, const ReminderEntry &b)
     {
         return a.name == b.name && a.details == b.details;

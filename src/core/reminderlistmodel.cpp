@@ -34,7 +34,9 @@ QVariant ReminderListModel::data(const QModelIndex &index, int role) const
     case Qt::DecorationRole:
         if (column != 0)
             return {};
-        return canFallDue(index.row()) ? m_decoration : m_cannotFallDueDecoration;
+        if (!canFallDue(index.row()))
+            return m_cannotFallDueDecoration;
+        return m_rows.at(index.row()).isPostponed() ? m_postponedDecoration : m_decoration;
     case Qt::ToolTipRole:
         if (canFallDue(index.row()))
             return {};

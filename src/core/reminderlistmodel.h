@@ -71,8 +71,10 @@ signals:
     void aboutToChange();
 
 public:
-    // The picture every row shows (the window layer provides it; the model needs no GUI).
+    // The picture every row shows, and the one a postponed row shows instead (the window layer
+    // provides them; the model needs no GUI).
     void setRowDecoration(const QVariant &decoration) { m_decoration = decoration; }
+    void setPostponedDecoration(const QVariant &decoration) { m_postponedDecoration = decoration; }
 
     // Rows whose date or time text the regional settings in `formats` never produce can never
     // fall due: they show `decoration` instead of the row's picture and a tooltip that says why.
@@ -104,6 +106,7 @@ private:
     QVariant m_cannotFallDueDecoration;
     // (date text, time text) → whether the regional settings produce both.
     mutable QHash<std::pair<QString, QString>, bool> m_textsProduced;
+    QVariant m_postponedDecoration;
     // (date text, time text) → the rows that carry them, in display order. Adds, deletes and
     // edits keep it up to date; a sort or a new list drops it, and it is built again, in one
     // pass, when next asked.

@@ -4,6 +4,7 @@
 #include "windowkit/windowlook.h"
 
 #include <QBoxLayout>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -52,6 +53,12 @@ const QColor kValueColour(0, 0, 128);
 const QColor kHeadingColour(Qt::red);
 
 } // namespace
+
+const QList<int> &AlarmWindow::snoozeChoices()
+{
+    static const QList<int> minutes{5, 10, 15, 30, 60, 180, 1440};
+    return minutes;
+}
 
 WindowDesign AlarmWindow::design()
 {
@@ -123,6 +130,24 @@ AlarmWindow::AlarmWindow(AppContext &context, WindowSettings &settings, QWidget 
     connect(m_closeButton, &QPushButton::clicked, this, &AlarmWindow::close);
     setFocusProxy(m_closeButton);
 
+    m_snoozeChoice = new QComboBox(this);
+    m_snoozeChoice->setObjectName(QStringLiteral("snoozeChoice"));
+    const QString choiceTexts[] = {QStringLiteral("5 минути"),  QStringLiteral("10 минути"),
+                                   QStringLiteral("15 минути"), QStringLiteral("30 минути"),
+                                   QStringLiteral("1 час"),     QStringLiteral("3 часа"),
+                                   QStringLiteral("1 ден")};
+    for (qsizetype i = 0; i < snoozeChoices().size(); ++i)
+        m_snoozeChoice->addItem(choiceTexts[i], snoozeChoices().at(i));
+    offerSnooze(kFirstSnoozeMinutes);
+    m_snoozeButton = new QPushButton(QStringLiteral("Отложи"), this);
+    m_snoozeButton->setObjectName(QStringLiteral("snoozeButton"));
+    // Not a default button: Return closes the window wherever the focus is, this one included.
+    m_snoozeButton->setAutoDefault(false);
+    connect(m_snoozeButton, &QPushButton::clicked, this, &AlarmWindow::snooze);
+    // Closing stays the first thing the keyboard reaches, as it was before there was a choice.
+    setTabOrder(m_closeButton, m_snoozeChoice);
+    setTabOrder(m_snoozeChoice, m_snoozeButton);
+
     auto *when = new QHBoxLayout;
     when->addWidget(m_dateValue, 0, Qt::AlignTop);
     when->addSpacing(fontMetrics().averageCharWidth() * 4);
@@ -142,6 +167,8 @@ AlarmWindow::AlarmWindow(AppContext &context, WindowSettings &settings, QWidget 
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
+    buttons->addWidget(m_snoozeChoice);
+    buttons->addWidget(m_snoozeButton);
     buttons->addWidget(m_closeButton);
 
     auto *layout = new QVBoxLayout(this);
@@ -184,6 +211,23 @@ void AlarmWindow::showReminder(const QString &dateText, const QString &name,
         label->setText(text);
     m_notesArea->verticalScrollBar()->setValue(0);
     fitToTexts();
+}
+
+void AlarmWindow::offerSnooze(int minutes)
+{
+    const int choice = m_snoozeChoice->findData(minutes);
+    m_snoozeChoice->setCurrentIndex(choice >= 0 ? choice
+                                                : m_snoozeChoice->findData(kFirstSnoozeMinutes));
+}
+
+int AlarmWindow::snoozeMinutes() const
+{
+    return m_snoozeChoice->currentData().toInt();
+}
+
+void AlarmWindow::snooze()
+{
+    done(kSnoozed);
 }
 
 void AlarmWindow::fitToTexts()

@@ -36,6 +36,10 @@ signals:
     // The user picked the notification itself. The token, when the desktop handed one over,
     // lets the program's window take the focus on Wayland.
     void activated(quint64 notification, const QString &activationToken);
+    // The user picked the notification's "Отложи" or "Затвори", offered where the desktop shows
+    // a notification's actions. The alarm window does the same as its own buttons.
+    void snoozeRequested(quint64 notification);
+    void closeRequested(quint64 notification);
 };
 
 } // namespace vellaro

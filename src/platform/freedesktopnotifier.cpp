@@ -17,6 +17,8 @@ const QString kService = QStringLiteral("org.freedesktop.Notifications");
 const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
 const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
 const QString kDefaultAction = QStringLiteral("default");
+const QString kSnoozeAction = QStringLiteral("snooze");
+const QString kCloseAction = QStringLiteral("close");
 
 // A reply may come whenever the server gets to it: a late answer still names a notification that
 // must be closed, so the calls never time out. Nothing waits for them.
@@ -70,7 +72,8 @@ quint64 FreedesktopNotifier::post(const AlarmNotification &notification)
     const quint64 number = ++m_lastNumber;
     m_posted.emplace_back().number = number;
     // Asked for each notification: the desktop may have replaced its server since the last one,
-    // and one that reads no markup would show the escapes.
+    // one that reads no markup would show the escapes, and one that shows no actions
+    // would offer buttons that are not there.
     auto *capabilities = new QDBusPendingCallWatcher(
         bus.asyncCall(methodCall(QStringLiteral("GetCapabilities")), kNoTimeout), this);
     connect(capabilities, &QDBusPendingCallWatcher::finished, this,
@@ -82,13 +85,20 @@ quint64 FreedesktopNotifier::post(const AlarmNotification &notification)
                     forget(number);
                     return;
                 }
-                notify(number, notification, reply.value().contains(QLatin1String("body-markup")));
+                notify(number, notification, reply.value());
             });
     return number;
 }
 
-void FreedesktopNotifier::notify(quint64 number, const AlarmNotification &notification, bool markup)
+void FreedesktopNotifier::notify(quint64 number, const AlarmNotification &notification,
+                                 const QStringList &capabilities)
 {
+    const bool markup = capabilities.contains(QLatin1String("body-markup"));
+    QStringList actions{kDefaultAction, QStringLiteral("Показване")};
+    // Only a server that shows actions gets the buttons; another would take them for nothing.
+    if (capabilities.contains(QLatin1String("actions")))
+        actions << kSnoozeAction << QStringLiteral("Отложи") << kCloseAction
+                << QStringLiteral("Затвори");
     const QVariantMap hints{
         // An alarm gets through "do not disturb" and stays until its window closes.
         {QStringLiteral("urgency"), QVariant::fromValue(kUrgencyCritical)},
@@ -99,11 +109,7 @@ void FreedesktopNotifier::notify(quint64 number, const AlarmNotification &notifi
     const QVariantList arguments{
         m_appName,
         uint(0), // replaces no other notification
-        m_iconName,
-        notification.name,
-        bodyText(notification, markup),
-        QStringList{kDefaultAction, QStringLiteral("Показване")},
-        hints,
+        m_iconName, notification.name, bodyText(notification, markup), actions, hints,
         int(0), // never expires
     };
     QDBusConnection bus = QDBusConnection::sessionBus();
@@ -158,11 +164,16 @@ void FreedesktopNotifier::serverSignal(const QDBusMessage &message)
     } else if (member == QLatin1String("ActivationToken")) {
         // Sent just before the action it belongs to.
         posted->activationToken = arguments.at(1).toString();
-    } else if (member == QLatin1String("ActionInvoked") &&
-               arguments.at(1).toString() == kDefaultAction) {
+    } else if (member == QLatin1String("ActionInvoked")) {
         const quint64 number = posted->number;
+        const QString action = arguments.at(1).toString();
         const QString token = std::exchange(posted->activationToken, QString());
-        emit activated(number, token);
+        if (action == kDefaultAction)
+            emit activated(number, token);
+        else if (action == kSnoozeAction)
+            emit snoozeRequested(number);
+        else if (action == kCloseAction)
+            emit closeRequested(number);
     }
 }
 

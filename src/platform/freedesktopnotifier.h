@@ -42,7 +42,8 @@ private:
     };
 
     void listen();
-    void notify(quint64 number, const AlarmNotification &notification, bool markup);
+    void notify(quint64 number, const AlarmNotification &notification,
+                const QStringList &capabilities);
     Posted *find(quint64 number);
     void forget(quint64 number);
 

@@ -114,6 +114,11 @@ QIcon unreadableRowIcon()
     return QIcon(QStringLiteral(":/icons/row_unreadable.svg"));
 }
 
+QIcon postponedRowIcon()
+{
+    return QIcon(QStringLiteral(":/icons/postponed_row.svg"));
+}
+
 QIcon programIcon()
 {
     return QIcon(new HaloIconEngine(QStringLiteral(":/icons/vellaro.svg")));

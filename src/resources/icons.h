@@ -7,6 +7,8 @@ namespace vellaro {
 // The 16 x 16 pictures of the main window's commands, by index: 0 add, 1 delete, 2 exit,
 // 3 list row, 4 About, 5 edit, 6 keyboard (unused), 7 transparency.
 QIcon commandIcon(int index);
+// The list row picture of a postponed reminder (one snoozing an alarm added): a small alarm clock.
+QIcon postponedRowIcon();
 
 // The mark of a row whose date or time the current regional settings never produce: a warning
 // sign in place of the row's picture.

@@ -241,9 +241,10 @@ public:
     QProcess *startNotificationServer(const QStringList &options = {});
     // The calls the server took so far, in order: {"call": "Notify", "summary": ...}, ...
     static QList<QJsonObject> notificationCalls(QProcess *server);
-    // The user picks the notification: the server sends its activation token, then the default
-    // action.
-    bool invokeNotification(uint id, const QString &activationToken);
+    // The user picks the notification, or one of its actions: the server sends its activation
+    // token, then the action.
+    bool invokeNotification(uint id, const QString &activationToken,
+                            const QString &action = QStringLiteral("default"));
 
     // Runs later program starts, and the helpers of startUserHelper() and startWayland(), as this
     // unprivileged account (created when missing): a root session has no user's limits, and

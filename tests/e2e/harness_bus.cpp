@@ -282,10 +282,10 @@ QList<QJsonObject> Session::notificationCalls(QProcess *server)
     return calls;
 }
 
-bool Session::invokeNotification(uint id, const QString &activationToken)
+bool Session::invokeNotification(uint id, const QString &activationToken, const QString &action)
 {
     return busCall(kNotificationService, QStringLiteral("/org/freedesktop/Notifications"),
-                   kNotificationService, QStringLiteral("InvokeDefault"), {id, activationToken},
+                   kNotificationService, QStringLiteral("Invoke"), {id, activationToken, action},
                    kDbusCallTimeoutMs)
         .ok();
 }

@@ -1,9 +1,10 @@
 // A desktop notification server for the end-to-end tests, standing in for the part of a desktop
 // (GNOME Shell, Plasma, xfce4-notifyd, mako, ...) that shows notifications. It prints one JSON
-// line for every call it takes, so the test reads what arrived. InvokeDefault(id, token) plays a
-// user picking a notification: the activation token, then the default action.
+// line for every call it takes, so the test reads what arrived. Invoke(id, token, action) plays a
+// user picking a notification or one of its actions: the activation token, then the action.
 //
 //   --plain   reads no markup (does not list "body-markup")
+//   --no-actions  shows no actions (does not list "actions")
 //   --mute    takes every call and never answers
 //   --refuse  answers Notify with an error
 //   --late    answers Notify three seconds late
@@ -70,7 +71,8 @@ public:
         : m_markup(!options.contains(QStringLiteral("--plain"))),
           m_mute(options.contains(QStringLiteral("--mute"))),
           m_refuse(options.contains(QStringLiteral("--refuse"))),
-          m_late(options.contains(QStringLiteral("--late")))
+          m_late(options.contains(QStringLiteral("--late"))),
+          m_actions(!options.contains(QStringLiteral("--no-actions")))
     {}
 
 public slots:
@@ -79,7 +81,9 @@ public slots:
         print({{QStringLiteral("call"), QStringLiteral("GetCapabilities")}});
         if (holdBack())
             return {};
-        QStringList capabilities{QStringLiteral("actions"), QStringLiteral("body")};
+        QStringList capabilities{QStringLiteral("body")};
+        if (m_actions)
+            capabilities << QStringLiteral("actions");
         if (m_markup)
             capabilities << QStringLiteral("body-markup");
         return capabilities;
@@ -129,10 +133,10 @@ public slots:
     }
 
     // Not part of the protocol: the test's hand on the notification.
-    void InvokeDefault(uint id, const QString &activationToken)
+    void Invoke(uint id, const QString &activationToken, const QString &actionKey)
     {
         emit ActivationToken(id, activationToken);
-        emit ActionInvoked(id, QStringLiteral("default"));
+        emit ActionInvoked(id, actionKey);
     }
 
 signals:
@@ -155,6 +159,7 @@ private:
     bool m_mute;
     bool m_refuse;
     bool m_late;
+    bool m_actions;
     uint m_lastId = 0;
     QList<QDBusMessage> m_unanswered;
 };

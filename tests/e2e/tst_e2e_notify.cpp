@@ -4,6 +4,8 @@
 #include "e2e/duelist.h"
 #include "e2e/e2eharness.h"
 
+#include "core/listfile.h"
+
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QStandardPaths>
@@ -60,13 +62,19 @@ private slots:
     void twoDueInOneSecond_eachPostedWhileItsWindowIsOpen_data()
     {
         QTest::addColumn<QStringList>("serverOptions");
-        QTest::newRow("server reads markup") << QStringList();
-        QTest::newRow("server reads plain text") << QStringList{QStringLiteral("--plain")};
+        QTest::addColumn<QStringList>("actions");
+        QTest::newRow("server reads markup, shows actions")
+            << QStringList()
+            << QStringList{"default", "Показване", "snooze", "Отложи", "close", "Затвори"};
+        QTest::newRow("server reads plain text, shows no actions")
+            << QStringList{QStringLiteral("--plain"), QStringLiteral("--no-actions")}
+            << QStringList{"default", "Показване"};
     }
 
     void twoDueInOneSecond_eachPostedWhileItsWindowIsOpen()
     {
         QFETCH(QStringList, serverOptions);
+        QFETCH(QStringList, actions);
         Session s(QStringLiteral(VELLARO_BINARY));
         QVERIFY2(s.start(), qPrintable(s.error()));
         QProcess *server = s.startNotificationServer(serverOptions);
@@ -114,8 +122,8 @@ private slots:
         QCOMPARE(posted.value(QStringLiteral("icon")).toString(),
                  QStringLiteral("example.vellaro.Vellaro"));
         QCOMPARE(posted.value(QStringLiteral("timeout")).toInt(-1), 0);
-        QCOMPARE(posted.value(QStringLiteral("actions")).toArray().first().toString(),
-                 QStringLiteral("default"));
+        QCOMPARE(posted.value(QStringLiteral("actions")).toArray().toVariantList(),
+                 QVariant(actions).toList());
         const QJsonObject hints = posted.value(QStringLiteral("hints")).toObject();
         QCOMPARE(hints.value(QStringLiteral("urgency")).toString(), QStringLiteral("byte 2"));
         QCOMPARE(hints.value(QStringLiteral("desktop-entry")).toString(),
@@ -149,6 +157,52 @@ private slots:
                                        QStringLiteral("Notify Бета"),
                                        QStringLiteral("Close %1").arg(firstId + 1)}),
                  qPrintable(Session::outputOf(server)));
+    }
+
+    // Snoozed for the five minutes used last (kept in Vellaro.ini), once from the window by the
+    // keyboard and once from the notification's "Отложи": each adds a postponed row, saved at
+    // once, which is there after a restart and sounds at its moment; closing that alarm (the
+    // window's close box, the notification's "Затвори") removes the row again.
+    void snoozed_fromWindowAndNotification_soundsAfterRestart()
+    {
+        Session s(QStringLiteral(VELLARO_BINARY));
+        QVERIFY2(s.start(), qPrintable(s.error()));
+        QProcess *server = s.startNotificationServer();
+        QVERIFY2(server, qPrintable(s.error()));
+        s.appEnvironment().insert(QStringLiteral("PULSE_SERVER"),
+                                  QStringLiteral("unix:") + s.filePath(QStringLiteral("none")));
+        s.appEnvironment().insert(QStringLiteral("LANG"), QStringLiteral("bg_BG.UTF-8"));
+        QVERIFY(writeFile(s.filePath(QStringLiteral("Vellaro.ini")),
+                          QStringLiteral("[Напомняне ...]\r\nSnooze=5\r\n").toUtf8()));
+        const QString listPath = s.filePath(QStringLiteral("List.ul1"));
+        const QByteArray list =
+            listOf({{QStringLiteral("Алфа"), QDateTime::currentDateTime().addSecs(3), "a"},
+                    {QStringLiteral("Бета"), QDateTime::currentDateTime().addSecs(3), "b"}});
+        QVERIFY(writeFile(listPath, list));
+        QProcess *app = s.startApp();
+        QVERIFY2(app, qPrintable(s.error()));
+        const XWindow alarm = s.waitForWindowOf(app, kAlarmWindowTitle, 8000);
+        const QDateTime snoozed = QDateTime::currentDateTime();
+        QVERIFY2(alarm && s.focusWindow(alarm), qPrintable(describe(app)));
+        QVERIFY(
+            s.pressKeys({QStringLiteral("Tab"), QStringLiteral("Tab"), QStringLiteral("space")}));
+        QVERIFY(waitForCalls(server, {"Notify Алфа", "Close 1", "Notify Бета"}));
+        QVERIFY(s.invokeNotification(2, QString(), QStringLiteral("snooze")));
+        QVERIFY(waitForCalls(server, {"Notify Алфа", "Close 1", "Notify Бета", "Close 2"}));
+        QVERIFY(waitUntil([&] { return listfile::parse(readFile(listPath)).size() == 4; }, 5000));
+
+        // The snoozes outlive the program; the next run sounds them at their moment.
+        QVERIFY(Session::sendSignal(app, SIGTERM) && Session::waitForExit(app, 5000));
+        app = s.startApp();
+        const XWindow again = s.waitForWindowOf(app, kAlarmWindowTitle, 310 * 1000);
+        QVERIFY2(again && snoozed.secsTo(QDateTime::currentDateTime()) >= 300,
+                 qPrintable(describe(app)));
+        QVERIFY(s.closeWindowPolitely(again));
+        QVERIFY(waitForCalls(server, {"Notify Алфа", "Close 1", "Notify Бета", "Close 2",
+                                      "Notify Алфа", "Close 3", "Notify Бета"}));
+        QVERIFY(s.invokeNotification(4, QString(), QStringLiteral("close")));
+        QVERIFY(waitUntil(
+            [&] { return listfile::parse(readFile(listPath)) == listfile::parse(list); }, 5000));
     }
 
     // The window is closed before the server said which notification it shows: its late answer

@@ -352,7 +352,11 @@ private slots:
         QList<QList<quint64>> shownWhileOpen;
         std::function<void()> closeNext = [&] {
             shownWhileOpen << notifier.shown;
-            child<QPushButton>(m_alarm, "closeButton")->click();
+            // The second is closed from its notification's "Затвори".
+            if (shownWhileOpen.size() < 2)
+                child<QPushButton>(m_alarm, "closeButton")->click();
+            else
+                emit notifier.closeRequested(notifier.shown.value(0));
             if (shownWhileOpen.size() < 2)
                 QTimer::singleShot(0, m_alarm, [&] { whenShown(m_alarm, closeNext); });
         };
@@ -366,6 +370,43 @@ private slots:
                  QStringList({"b", "9.12.26 г.", "9:00:01", "second"}));
         QVERIFY(!m_alarm->isVisible());
         QVERIFY(m_errors.isEmpty());
+        m_context->notifier = nullptr;
+    }
+
+    // A snooze adds a postponed row at the later moment and keeps the time chosen; the postponed
+    // alarm snoozed again (from its notification) moves that row, and closed with Return,
+    // wherever the focus is, removes it. The row that sounded first stays as it was.
+    void snooze_postponedRowMovesThenGoes_choiceKept()
+    {
+        FakeNotifier notifier;
+        m_context->notifier = &notifier;
+        m_ini->writeInteger("Напомняне ...", "Snooze", 30);
+        start("Среща\r\n\t9.12.26 г.\r\n\t9:00:01\r\n\tв офиса\r\n");
+        m_core->checkDueReminders();
+        auto *choice = child<QComboBox>(m_alarm, "snoozeChoice");
+        const auto alarmAt = [&](const char *time, std::function<void()> act) {
+            m_clock.current = QDateTime(QDate(2026, 12, 9), QTime::fromString(time));
+            whenShown(m_alarm, act);
+            m_core->checkDueReminders();
+        };
+        const ReminderEntry sounded{"Среща", {"9.12.26 г.", "9:00:01", "в офиса"}};
+        const auto postponedAt = [](const QString &time) {
+            return ReminderEntry{"Среща", {"9.12.26 г.", time, "в офиса", "X-VELLARO-SNOOZED:1"}};
+        };
+        alarmAt("09:00:01", [&] {
+            QCOMPARE(choice->currentText(), QString("30 минути"));
+            choice->setCurrentIndex(choice->findText("5 минути"));
+            child<QPushButton>(m_alarm, "snoozeButton")->click();
+        });
+        QCOMPARE(m_main->model()->entries(), ReminderEntries({sounded, postponedAt("9:05:01")}));
+        QCOMPARE(m_ini->readInteger("Напомняне ...", "Snooze", 0), 5);
+
+        alarmAt("09:05:01", [&] { emit notifier.snoozeRequested(notifier.shown.value(0)); });
+        QCOMPARE(m_main->model()->entries(), ReminderEntries({sounded, postponedAt("9:10:01")}));
+        alarmAt("09:10:01", [&] { QTest::keyClick(choice, Qt::Key_Return); });
+        QCOMPARE(m_main->model()->entries(), ReminderEntries{sounded});
+        QVERIFY(notifier.shown.isEmpty());
+        QCOMPARE(m_sound.played.size(), 3);
         m_context->notifier = nullptr;
     }
 

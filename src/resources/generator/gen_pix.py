@@ -171,3 +171,25 @@ for y, r in enumerate(big):
         elif 2 <= x <= 9 and 2 <= y <= 9: grid[y][x] = "."   # the axle hole
 write("command_7.svg", ["".join(r) for r in grid],
       {'h': '#dcdcdc', 'm': '#b4b4b4', 'd': '#8c8c8c', 'K': '#3a3a3a'}, "Transparency")
+
+# --- postponed row: a small alarm clock in the row picture's navy and yellow -------------
+clock = """\
+................
+..yY........Yy..
+.yYYy.NNNN.yYYy.
+.YYNNNWWWWNNNYY.
+..NWWWWKWWWWWN..
+.NWWWWWKWWWWWWN.
+.NWWWWWKWWWWWWN.
+NWWWWWWKWWWWWWWN
+NWWWWWWKKKKWWWWN
+NWWWWWWWWWWWWWWN
+.NWWWWWWWWWWWWN.
+.NWWWWWWWWWWWWN.
+..NWWWWWWWWWWN..
+...NNBWWWWBNN...
+..NN..NNNN..NN..
+................""".split("\n")
+write("postponed_row.svg", clock,
+      {'N': '#000080', 'B': '#2c2cb0', 'Y': '#ffdc28', 'y': '#d8aa00', 'W': '#fff4a0',
+       'K': '#3c3000'}, "Postponed")
