@@ -8,6 +8,21 @@ namespace vellaro {
 
 namespace {
 
+// The zone a moment is reckoned in, kept to read later seconds the same way.
+QTimeZone zoneOf(const QDateTime &now)
+{
+    switch (now.timeSpec()) {
+    case Qt::TimeZone:
+        return now.timeZone();
+    case Qt::LocalTime:
+        return QTimeZone::systemTimeZone();
+    case Qt::OffsetFromUTC:
+    case Qt::UTC:
+        break;
+    }
+    return QTimeZone(now.offsetFromUtc());
+}
+
 void collectSecond(const QString &dateText, const QString &timeText, const ReminderListModel &list,
                    QList<DueReminder> &due)
 {
@@ -29,17 +44,23 @@ QList<DueReminder> ReminderCheck::collectDue(const QDateTime &now, const Reminde
     if (m_lastSecond && current == *m_lastSecond) {
         // Nothing new to look at; a zone changed within the second reads the next ones anew.
         m_lastOffset = now.offsetFromUtc();
+        m_lastZone = zoneOf(now);
         return {};
     }
     if (m_lastSecond && current > *m_lastSecond) {
         from = std::max(*m_lastSecond + 1, current - kMaxLookBackSeconds);
         // The zone changed since the last look: the seconds up to now were lived in the old
-        // offset (the zone's own rules do not change the offset of a second already read).
-        if (localSecond(*m_lastSecond, now).offsetFromUtc() != m_lastOffset)
-            zone = QDateTime::fromSecsSinceEpoch(current, Qt::OffsetFromUTC, m_lastOffset);
+        // zone, with its own changes of the offset (daylight saving may have begun while the
+        // machine slept, before the new zone was reported).
+        if (localSecond(*m_lastSecond, now).offsetFromUtc() != m_lastOffset) {
+            zone = m_lastZone.isValid()
+                       ? QDateTime::fromSecsSinceEpoch(current, m_lastZone)
+                       : QDateTime::fromSecsSinceEpoch(current, Qt::OffsetFromUTC, m_lastOffset);
+        }
     }
     m_lastSecond = current;
     m_lastOffset = now.offsetFromUtc();
+    m_lastZone = zoneOf(now);
 
     QList<DueReminder> due;
     walkSecondTexts(from, current, zone, formats,

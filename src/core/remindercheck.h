@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QTimeZone>
 
 #include <optional>
 
@@ -71,8 +72,9 @@ public:
 
 private:
     std::optional<qint64> m_lastSecond;
-    // The offset from UTC the last second was read in.
+    // The offset from UTC the last second was read in, and its zone.
     int m_lastOffset = 0;
+    QTimeZone m_lastZone;
 };
 
 } // namespace vellaro

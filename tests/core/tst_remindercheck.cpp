@@ -207,6 +207,43 @@ private slots:
                  QStringList{"sofia 12:30:00"});
     }
 
+    // Daylight saving, as a user means a time of day: a time the change skips is due where the
+    // gap ends, once; one its end shows twice, the first time only. And a change slept through,
+    // then a zone reported at resume before the timer's expiry: the seconds lived after the
+    // change are read in the offset they were lived in (3:10, a skipped time, sounds where the
+    // gap ends; 4:10 sounds, at its own second).
+    void daylightSaving_skippedTimeAtTheGapsEnd_repeatedTimeOnce_sleptThroughChange()
+    {
+        const QTimeZone sofia("Europe/Sofia");
+        const QTimeZone kolkata("Asia/Kolkata");
+        const auto at = [&sofia](int mo, int d, int h, int mi) {
+            return QDateTime(QDate(2026, mo, d), QTime(h, mi), sofia);
+        };
+        const QString march = m_bg.dateText(QDate(2026, 3, 29));
+        ReminderListModel list;
+        list.setEntries({{"skipped 3:30", {march, "3:30:00"}},
+                         {"twice 3:30", {m_bg.dateText(QDate(2026, 10, 25)), "3:30:00"}},
+                         {"3:10", {march, "3:10:00"}},
+                         {"4:10", {march, "4:10:00"}}});
+        ReminderCheck spring;
+        spring.collectDue(at(3, 29, 2, 59), list, m_bg);
+        QCOMPARE(names(spring.collectDue(at(3, 29, 4, 0), list, m_bg)),
+                 QStringList({"3:10", "skipped 3:30"}));
+        QVERIFY(spring.collectDue(at(3, 29, 4, 5), list, m_bg).isEmpty());
+
+        ReminderCheck autumn;
+        const QDateTime firstPass = QDateTime(QDate(2026, 10, 25), QTime(0, 0), QTimeZone::utc());
+        autumn.collectDue(firstPass.toTimeZone(sofia), list, m_bg);
+        QCOMPARE(names(autumn.collectDue(firstPass.addSecs(3600).toTimeZone(sofia), list, m_bg)),
+                 QStringList{"twice 3:30"});
+        QVERIFY(autumn.collectDue(firstPass.addSecs(7200).toTimeZone(sofia), list, m_bg).isEmpty());
+
+        ReminderCheck slept;
+        slept.collectDue(at(3, 29, 2, 59), list, m_bg);
+        QCOMPARE(names(slept.collectDue(at(3, 29, 4, 20).toTimeZone(kolkata), list, m_bg)),
+                 QStringList({"3:10", "skipped 3:30", "4:10"}));
+    }
+
     void otherLocaleTexts_neverMatch()
     {
         const LocaleFormats us = LocaleFormats::fromLocale(QLocale("en_US"));

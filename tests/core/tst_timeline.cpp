@@ -207,12 +207,29 @@ std::vector<qint64> Timeline::secondsOf(const Row &row, const QTimeZone &zone) c
     const QDate date = m_formats.parseDateText(row.dateText, 2026);
     const QTime time = m_formats.parseTimeText(row.timeText);
     const qint64 guess = QDateTime(date, time, QTimeZone::utc()).toSecsSinceEpoch();
+    // A time of day the clock shows twice (daylight saving's end) is due the first time only; one
+    // it skips (its start) is due at the first second after the gap.
+    const auto wall = [&zone](qint64 second) {
+        const QDateTime local = QDateTime::fromSecsSinceEpoch(second, zone);
+        return QDateTime(local.date(), local.time(), QTimeZone::utc()).toSecsSinceEpoch();
+    };
     std::vector<qint64> seconds;
-    for (qint64 shift = -16 * 3600; shift <= 16 * 3600; shift += 900) {
+    for (qint64 shift = -16 * 3600; shift <= 16 * 3600 && seconds.empty(); shift += 900) {
         const QDateTime local = QDateTime::fromSecsSinceEpoch(guess + shift, zone);
         if (m_formats.dateText(local.date()) == row.dateText &&
             m_formats.timeText(local.time()) == row.timeText)
             seconds.push_back(guess + shift);
+        else if (wall(guess + shift) > guess && wall(guess + shift - 900) < guess) {
+            // The clock jumped over the texts' moment within these fifteen minutes.
+            qint64 before = guess + shift - 900;
+            qint64 after = guess + shift;
+            while (after - before > 1) {
+                const qint64 middle = before + (after - before) / 2;
+                (wall(middle) > guess ? after : before) = middle;
+            }
+            if (wall(after) - wall(before) > 1)
+                seconds.push_back(after);
+        }
     }
     m_secondsOf.insert(key, seconds);
     return seconds;
@@ -498,11 +515,17 @@ void Timeline::generate()
             const qint64 length = uniform(1000, chance(0.3) ? 86400000 : 3600000);
             m_world.push_back({t, Kind::Suspend, length});
             awake = std::max(awake, t + length);
+            // A laptop that wakes somewhere else: the zone changes as it resumes, reported
+            // before the timer's expiry that came during the sleep is served.
+            if (chance(0.3))
+                m_world.push_back({t + length, Kind::ZoneChange, 0});
         } else if (t > awake) {
-            // The zone is changed by someone at the desktop, never while it sleeps.
+            // Otherwise the zone is changed by someone at the desktop, never while it sleeps.
             m_world.push_back({t, Kind::ZoneChange, 0});
         }
     }
+    std::stable_sort(m_world.begin(), m_world.end(),
+                     [](const WorldEvent &a, const WorldEvent &b) { return a.at < b.at; });
 
     // A list as loaded at start: rows spread around the timeline, some past already.
     const qint64 now = floorDiv(wall(), 1000);

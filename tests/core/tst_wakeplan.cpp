@@ -73,14 +73,16 @@ private slots:
         // seconds in one offset.
         QTest::newRow("repeated hour: the change of offset first")
             << ReminderEntries{row("25.10.26 г.", "3:30:00")} << utc(0, 30, 1) << utc(1, 0, 0);
-        QTest::newRow("repeated hour, second time")
-            << ReminderEntries{row("25.10.26 г.", "3:30:00")} << utc(1, 0, 0) << utc(1, 30, 0);
-        // It begins at 3:00 on 29 March 2026: 3:30 is never a local time that day.
-        QTest::newRow("skipped hour: never")
-            << ReminderEntries{row("29.3.26 г.", "3:30:00")} << sofia(2026, 3, 29, 2, 50, 0)
+        // The time came once already: the second time it is not due again.
+        QTest::newRow("repeated hour, second time: not again")
+            << ReminderEntries{row("25.10.26 г.", "3:30:00")} << utc(1, 0, 0) << utc(2, 0, 0);
+        // It begins at 3:00 on 29 March 2026: 3:30 is never a local time that day, and is due
+        // at the first second after the gap, where the change of offset wakes the program.
+        QTest::newRow("skipped hour: due where the gap ends")
+            << ReminderEntries{row("29.03.26 г.", "3:30:00")} << sofia(2026, 3, 29, 2, 50, 0)
             << sofia(2026, 3, 29, 4, 0, 0);
-        QTest::newRow("skipped hour: never, after the change of offset either")
-            << ReminderEntries{row("29.3.26 г.", "3:30:00")} << sofia(2026, 3, 29, 4, 0, 0)
+        QTest::newRow("skipped hour: counted at the gap's end, not after it")
+            << ReminderEntries{row("29.03.26 г.", "3:30:00")} << sofia(2026, 3, 29, 4, 0, 0)
             << sofia(2026, 3, 29, 5, 0, 0);
     }
 
