@@ -6,6 +6,7 @@
 
 #include <libical/ical.h>
 
+#include <QHash>
 #include <QStringList>
 
 #include <algorithm>
@@ -163,13 +164,13 @@ QDateTime RepeatRule::nextAfter(const QDateTime &start, const QDateTime &after) 
     icalerror_clear_errno();
     if (!it)
         return {};
-    const QDateTime limit(after.date(), after.time());
+    const QDateTime limit(after.date(), after.time(), Qt::UTC);
     for (int step = 0; step < kMaxSteps; ++step) {
         const icaltimetype next = icalrecur_iterator_next(it.get());
         if (icaltime_is_null_time(next))
             return {};
         const QDateTime moment(QDate(next.year, next.month, next.day),
-                               QTime(next.hour, next.minute, next.second));
+                               QTime(next.hour, next.minute, next.second), Qt::UTC);
         if (moment > limit)
             return moment;
     }
@@ -220,9 +221,11 @@ std::optional<RepeatRule> repeatRuleOf(const ReminderEntry &row)
 void advanceRepeats(ReminderListModel &list, const LocaleFormats &formats, const QDateTime &lived,
                     const QList<quint64> &ids)
 {
-    const QDateTime livedLocal(lived.date(), lived.time());
+    // Local date and time compared as they read (no zone: a zone's rules cost time to apply).
+    const QDateTime livedLocal(lived.date(), lived.time(), Qt::UTC);
     QList<int> rows;
     if (ids.isEmpty()) {
+        rows.reserve(list.rowCount());
         for (int row = 0; row < list.rowCount(); ++row)
             rows << row;
     } else {
@@ -231,44 +234,81 @@ void advanceRepeats(ReminderListModel &list, const LocaleFormats &formats, const
                 rows << row;
         }
     }
-    QList<std::pair<quint64, ReminderEntry>> moves;
+    // A long list repeats its rules and dates: each different text is read once.
+    QHash<QString, std::optional<RepeatRule>> rules;
+    QHash<QString, QDate> dates;
+    QHash<QString, QTime> times;
+    const auto readDate = [&](const QString &text) {
+        auto it = dates.constFind(text);
+        if (it == dates.cend()) {
+            QDate date;
+            try {
+                date = formats.parseDateText(text, lived.date().year());
+            } catch (const Error &) {
+                // Texts of another locale: nothing to move from.
+            }
+            it = dates.insert(text, date);
+        }
+        return *it;
+    };
+    const auto readTime = [&](const QString &text) {
+        auto it = times.constFind(text);
+        if (it == times.cend()) {
+            QTime time;
+            try {
+                time = formats.parseTimeText(text);
+            } catch (const Error &) {
+            }
+            it = times.insert(text, time);
+        }
+        return *it;
+    };
     for (int row : rows) {
         const ReminderEntry &entry = list.rows().at(row);
-        const std::optional<RepeatRule> rule = repeatRuleOf(entry);
-        if (!rule)
+        if (entry.details.size() <= ReminderEntry::kFirstExtraDetail)
             continue;
-        QDateTime moment;
-        try {
-            moment = QDateTime(formats.parseDateText(entry.dateText(), lived.date().year()),
-                               formats.parseTimeText(entry.timeText()));
-        } catch (const Error &) {
-            continue; // texts of another locale: nothing to move from
-        }
+        const QString value = entry.property(kRepeatRuleProperty);
+        if (value.isNull())
+            continue;
+        const QDateTime moment(readDate(entry.dateText()), readTime(entry.timeText()), Qt::UTC);
         if (!moment.isValid() || moment > livedLocal)
             continue;
-        const QDateTime next = rule->nextAfter(moment, livedLocal);
+        auto rule = rules.constFind(value);
+        if (rule == rules.cend())
+            rule = rules.insert(value, RepeatRule::parse(value));
+        if (!*rule)
+            continue;
+        const QDateTime next = (*rule)->nextAfter(moment, livedLocal);
         if (!next.isValid())
             continue;
+        // A new date and time never re-sort the list (only a new name does), so the row stays
+        // where it is.
         ReminderEntry moved = entry;
         moved.details[ReminderEntry::kDateDetail] = formats.dateText(next.date());
         moved.details[ReminderEntry::kTimeDetail] = formats.timeText(next.time());
-        moves.append({entry.id, moved});
+        list.updateEntry(row, moved);
     }
-    // Rows are found again by identity: moving one may re-sort the list.
-    for (const auto &[id, moved] : moves)
-        list.updateEntry(list.rowOfId(id), moved);
 }
 
 QStringList unreadableRepeatRules(const QList<ReminderEntry> &rows)
 {
     QStringList found;
+    QHash<QString, QString> reasons; // rule → why libical refuses it, empty when it reads it
     for (const ReminderEntry &row : rows) {
         if (row.details.size() <= ReminderEntry::kFirstExtraDetail)
             continue;
         const QString value = row.property(kRepeatRuleProperty);
-        QString reason;
-        if (!value.isNull() && !RepeatRule::parse(value, &reason))
-            found << row.name + QStringLiteral(": ") + reason;
+        if (value.isNull())
+            continue;
+        auto it = reasons.constFind(value);
+        if (it == reasons.cend()) {
+            QString reason;
+            if (RepeatRule::parse(value, &reason))
+                reason.clear();
+            it = reasons.insert(value, reason);
+        }
+        if (!it->isEmpty())
+            found << row.name + QStringLiteral(": ") + *it;
     }
     return found;
 }

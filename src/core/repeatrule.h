@@ -49,7 +49,8 @@ public:
     QDate until() const { return m_until; }
 
     // The first occurrence after `after` of the series that begins at `start` (both local date and
-    // time, their zone ignored); invalid when the series has ended by then.
+    // time, their zone ignored; the result carries no zone of its own); invalid when the series
+    // has ended by then.
     QDateTime nextAfter(const QDateTime &start, const QDateTime &after) const;
 
     // What the list shows: "всеки ден", "пн, ср", "всеки месец", "всяка година", with

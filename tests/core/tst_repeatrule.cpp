@@ -10,9 +10,10 @@ using namespace vellaro;
 
 namespace {
 
+// A local date and time, as rules take and give them: no zone.
 QDateTime at(int y, int mo, int d, int h = 9, int mi = 0)
 {
-    return {QDate(y, mo, d), QTime(h, mi)};
+    return {QDate(y, mo, d), QTime(h, mi), Qt::UTC};
 }
 
 const LocaleFormats kBg = LocaleFormats::fromLocale(QLocale(QLocale::Bulgarian));
