@@ -305,6 +305,29 @@ private slots:
         QVERIFY(m_errors.isEmpty());
     }
 
+    // A daily row through a suspend of three days: one alarm for the days missed (not three),
+    // the row moved on past them, and the next day's alarm at its own second.
+    void dailyRow_acrossASuspend_oneAlarmThenItsNextDay()
+    {
+        start("pill\r\n\t9.12.26 г.\r\n\t9:00:02\r\n\tn\r\n\tRRULE:FREQ=DAILY\r\n");
+        m_core->checkDueReminders();
+        int shown = 0;
+        std::function<void()> close = [&] {
+            ++shown;
+            child<QPushButton>(m_alarm, "closeButton")->click();
+        };
+        whenShown(m_alarm, close);
+        m_clock.current = QDateTime(QDate(2026, 12, 12), QTime(9, 0, 0));
+        m_core->checkDueReminders();
+        QCOMPARE(shown, 1);
+        QTRY_COMPARE(m_main->model()->entry(0).dateText(), QString("12.12.26 г."));
+        whenShown(m_alarm, close);
+        m_clock.current = m_clock.current.addSecs(2);
+        m_core->checkDueReminders();
+        QCOMPARE(shown, 2);
+        QTRY_COMPARE(m_main->model()->entry(0).dateText(), QString("13.12.26 г."));
+    }
+
     // The check sleeps until something can fall due: the plan follows the list's changes and
     // the clock, and a wake-up at the planned second shows the reminder.
     void plan_followsTheListAndTheClock_wakeShowsTheReminder()
