@@ -1,12 +1,14 @@
 #pragma once
 
 #include "core/localeformats.h"
+#include "core/missedreminders.h"
 
 #include <QDateTime>
 #include <QList>
 #include <QString>
 
 #include <optional>
+#include <utility>
 
 namespace vellaro {
 
@@ -32,7 +34,8 @@ struct DueReminder
 // when its date text and time text equal those of a second looked at. Each look covers the
 // seconds after the last one up to now, so none is skipped however late the program comes (a
 // busy loop, an open alarm window, a suspended machine, a clock stepped forward), at most one
-// week back. The first look of the run covers only its own second: rows already past when the
+// week back; the rows of the seconds before that bound are kept for a report (passedOver()).
+// The first look of the run covers only its own second: rows already past when the
 // program started never sound. When the clock is set back, the timeline starts again at the new
 // time and the seconds lived again are looked at as they come.
 //
@@ -55,6 +58,10 @@ public:
     QDateTime nextWake(const QDateTime &now, const ReminderListModel &list,
                        const LocaleFormats &formats) const;
 
+    // The rows of the seconds the last looks left behind the bound of a week (a suspend of
+    // longer), themselves at most a week before that bound; taken once.
+    QList<MissedReminder> takePassedOver() { return std::exchange(m_passedOver, {}); }
+
     bool hasLooked() const { return m_lastSecond.has_value(); }
     // The last second looked at; `now` before the first look.
     qint64 lastSecond(const QDateTime &now) const
@@ -71,6 +78,7 @@ public:
 
 private:
     std::optional<qint64> m_lastSecond;
+    QList<MissedReminder> m_passedOver;
     // The offset from UTC the last second was read in.
     int m_lastOffset = 0;
 };

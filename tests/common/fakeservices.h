@@ -72,6 +72,13 @@ public:
         return posted.size();
     }
     void withdraw(quint64 notification) override { shown.removeOne(notification); }
+    quint64 inform(const QString &summary, const QString &body) override
+    {
+        informed << QStringList{summary, body};
+        return kFirstNotice + informed.size();
+    }
+    static constexpr quint64 kFirstNotice = 1000; // notices apart from alarms
+    QList<QStringList> informed;
     QList<AlarmNotification> posted;
     QList<quint64> shown;
 };

@@ -1,8 +1,11 @@
+#include "core/atomicfile.h"
 #include "core/listfile.h"
+#include "core/missedreminders.h"
 #include "core/remindercheck.h"
 #include "core/reminderlistmodel.h"
 
 #include <QStringEncoder>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
 
@@ -101,6 +104,67 @@ private slots:
         ReminderCheck check;
         check.collectDue(kStart, list, m_bg);
         QCOMPARE(names(check.collectDue(now, list, m_bg)), QStringList({"a week", "6 days"}));
+        // What the bound left behind is told, once.
+        QStringList passed;
+        for (const MissedReminder &m : check.takePassedOver())
+            passed << m.name;
+        QCOMPARE(passed, QStringList({"8 days", "a week and a second"}));
+        QVERIFY(check.takePassedOver().isEmpty());
+    }
+
+    // What fell due while the program was off: the seconds after the recorded one and before the
+    // start, at most a week back, told in order; nothing without a usable record.
+    void missedWhileOff_afterTheRecordBeforeTheStart_data()
+    {
+        QTest::addColumn<QByteArray>("record"); // null: no file
+        QTest::addColumn<QStringList>("told");
+        const auto secondsAgo = [](qint64 s) {
+            return QByteArray::number(kStart.toSecsSinceEpoch() - s) + '\n';
+        };
+        QTest::newRow("no record") << QByteArray() << QStringList();
+        QTest::newRow("empty") << QByteArray("") << QStringList();
+        QTest::newRow("garbage") << QByteArray("12 o'clock\n") << QStringList();
+        QTest::newRow("in the future") << secondsAgo(-60) << QStringList();
+        QTest::newRow("an hour ago")
+            << secondsAgo(3600) << QStringList({"after the record", "just before"});
+        QTest::newRow("ten days ago")
+            << secondsAgo(10 * 86400)
+            << QStringList({"a week", "the record's", "after the record", "just before"});
+    }
+
+    void missedWhileOff_afterTheRecordBeforeTheStart()
+    {
+        QFETCH(QByteArray, record);
+        QFETCH(QStringList, told);
+        ReminderListModel list;
+        list.setEntries({at("a week and a second", kStart.addSecs(-7 * 86400 - 1)),
+                         at("a week", kStart.addSecs(-7 * 86400)),
+                         at("the record's", kStart.addSecs(-3600)),
+                         at("after the record", kStart.addSecs(-3599)),
+                         at("just before", kStart.addSecs(-1)), at("at the start", kStart)});
+        QTemporaryDir dir;
+        const QString path = lastLookedPath(dir.filePath("List.ul1"));
+        QVERIFY(record.isNull() || writeFileAtomically(path, record) == 0);
+        QStringList names;
+        for (const MissedReminder &m :
+             missedWhileOff(readLastLooked(path), kStart.addMSecs(300), list, m_bg))
+            names << m.name;
+        QCOMPARE(names, told);
+        // Written as it is read.
+        QCOMPARE(writeLastLooked(path, 1765263599), 0);
+        QCOMPARE(readLastLooked(path), std::optional<qint64>(1765263599));
+    }
+
+    void missedReport_tenLinesThenHowManyMore()
+    {
+        QList<MissedReminder> missed;
+        for (int i = 1; i <= 12; ++i)
+            missed.append({QString("r%1").arg(i), "9.12.26 г.", "9:00:00"});
+        const QStringList lines = missedReportText(missed).split('\n');
+        QCOMPARE(lines.size(), 11);
+        QCOMPARE(lines.first(), QString("r1 — 9.12.26 г. 9:00:00"));
+        QCOMPARE(lines.last(), QString("и още 2"));
+        QCOMPARE(missedReportText(missed.first(10)).split('\n').size(), 10);
     }
 
     void clockSteppedBack_checksOnlyTheCurrentSecond()

@@ -7,6 +7,7 @@
 #include "core/listfile.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QJsonArray>
 #include <QStandardPaths>
 #include <QTest>
@@ -203,6 +204,53 @@ private slots:
         QVERIFY(s.invokeNotification(4, QString(), QStringLiteral("close")));
         QVERIFY(waitUntil(
             [&] { return listfile::parse(readFile(listPath)) == listfile::parse(list); }, 5000));
+    }
+
+    // A reminder that fell due while the program was stopped is told once, at the next start: a
+    // plain notice (normal urgency, no sound, the default action alone) and no alarm window.
+    void missedWhileStopped_toldOnceAtTheNextStart()
+    {
+        Session s(QStringLiteral(VELLARO_BINARY));
+        QVERIFY2(s.start(), qPrintable(s.error()));
+        QProcess *server = s.startNotificationServer();
+        QVERIFY2(server, qPrintable(s.error()));
+        s.appEnvironment().insert(QStringLiteral("LANG"), QStringLiteral("bg_BG.UTF-8"));
+        const QString listPath = s.filePath(QStringLiteral("List.ul1"));
+        const QString record = s.filePath(QStringLiteral("Vellaro.seen"));
+        QVERIFY(writeFile(listPath, listDueIn(3600)));
+        const auto runAndStop = [&](const std::function<bool()> &meanwhile) {
+            QFile::remove(record);
+            QProcess *app = s.startApp();
+            return app && waitUntil([&] { return QFile::exists(record); }, 8000) && meanwhile() &&
+                   Session::sendSignal(app, SIGTERM) && Session::waitForExit(app, 5000) &&
+                   app->exitCode() == 0;
+        };
+        QVERIFY(runAndStop([] { return true; }));
+        const QDateTime missed = QDateTime::currentDateTime().addSecs(1);
+        QVERIFY(writeFile(listPath, listOf({{QStringLiteral("Пропусната"), missed, "n"}})));
+        QVERIFY(waitUntil([&] { return QDateTime::currentDateTime() > missed.addSecs(1); }, 5000));
+
+        QVERIFY(runAndStop([&] {
+            return waitForCalls(server, {QStringLiteral("Notify Пропуснати напомняния")}) &&
+                   !s.waitForWindow(kAlarmWindowTitle, 0, 3000);
+        }));
+        const QJsonObject posted = callsNamed(server, {QStringLiteral("Notify")}).first();
+        const LocaleFormats bg = LocaleFormats::fromLocale(QLocale(QStringLiteral("bg_BG")));
+        QCOMPARE(posted.value(QStringLiteral("text")).toString(),
+                 QStringLiteral("Пропусната — %1 %2")
+                     .arg(bg.dateText(missed.date()), bg.timeText(missed.time())));
+        QCOMPARE(posted.value(QStringLiteral("actions")).toArray().toVariantList(),
+                 QVariantList({"default", "Показване"}));
+        const QJsonObject hints = posted.value(QStringLiteral("hints")).toObject();
+        QCOMPARE(hints.value(QStringLiteral("urgency")).toString(), QStringLiteral("byte 1"));
+        QCOMPARE(hints.value(QStringLiteral("suppress-sound")).toString(),
+                 QStringLiteral("boolean true"));
+        QCOMPARE(posted.value(QStringLiteral("timeout")).toInt(), -1);
+
+        // Told once: the next start has nothing to tell.
+        QVERIFY(runAndStop([] { return QTest::qWait(2000), true; }));
+        QCOMPARE(postsAndCloses(server),
+                 QStringList{QStringLiteral("Notify Пропуснати напомняния")});
     }
 
     // The window is closed before the server said which notification it shows: its late answer

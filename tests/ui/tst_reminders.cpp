@@ -3,6 +3,7 @@
 #include "common/fakeservices.h"
 #include "common/faketime.h"
 #include "core/listfile.h"
+#include "core/missedreminders.h"
 #include "core/reminderlistmodel.h"
 #include "dialogs/alarmwindow.h"
 #include "dialogs/remindereditor.h"
@@ -407,6 +408,39 @@ private slots:
         QCOMPARE(m_main->model()->entries(), ReminderEntries{sounded});
         QVERIFY(notifier.shown.isEmpty());
         QCOMPARE(m_sound.played.size(), 3);
+        m_context->notifier = nullptr;
+    }
+
+    // What fell due while the program was off is told once at start, in one notice, with no
+    // sound and no alarm window; a repeating row is told as it stood, then moves on. The last
+    // second looked at is kept from the start on, at each save and at exit.
+    void missedWhileOff_toldOnceAtStart_repeatsMoveOn()
+    {
+        FakeNotifier notifier;
+        m_context->notifier = &notifier;
+        const QString record = lastLookedPath(m_context->listPath);
+        const QByteArray list =
+            "daily\r\n\t9.12.26 г.\r\n\t8:00:00\r\n\tn\r\n\tRRULE:FREQ=DAILY\r\n"
+            "once\r\n\t9.12.26 г.\r\n\t8:30:00\r\n\tn\r\n";
+        const qint64 seven = m_clock.current.addSecs(-2 * 3600).toSecsSinceEpoch();
+        QCOMPARE(writeLastLooked(record, seven), 0);
+        start(list);
+        QCOMPARE(notifier.informed,
+                 QList<QStringList>({{"Пропуснати напомняния", "daily — 9.12.26 г. 8:00:00\n"
+                                                               "once — 9.12.26 г. 8:30:00"}}));
+        QTRY_COMPARE(m_main->model()->entry(0).dateText(), QString("10.12.26 г."));
+        QVERIFY(m_sound.played.isEmpty());
+        QVERIFY(!m_alarm->isVisible());
+        QCOMPARE(readLastLooked(record), std::optional(m_clock.current.toSecsSinceEpoch() - 1));
+
+        m_core->checkDueReminders();
+        m_clock.current = m_clock.current.addSecs(3);
+        m_core->checkDueReminders();
+        m_core->saveOnExit();
+        QCOMPARE(readLastLooked(record), std::optional(m_clock.current.toSecsSinceEpoch()));
+        m_core.reset();
+        start(list);
+        QCOMPARE(notifier.informed.size(), 1);
         m_context->notifier = nullptr;
     }
 
