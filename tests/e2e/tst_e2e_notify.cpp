@@ -5,9 +5,9 @@
 #include "e2e/e2eharness.h"
 
 #include "core/listfile.h"
+#include "core/missedreminders.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QJsonArray>
 #include <QStandardPaths>
 #include <QTest>
@@ -219,11 +219,12 @@ private slots:
         const QString record = s.filePath(QStringLiteral("Vellaro.seen"));
         QVERIFY(writeFile(listPath, listDueIn(3600)));
         const auto runAndStop = [&](const std::function<bool()> &meanwhile) {
-            QFile::remove(record);
+            // Started once it has written the record of its start.
+            const qint64 started = QDateTime::currentSecsSinceEpoch() - 1;
             QProcess *app = s.startApp();
-            return app && waitUntil([&] { return QFile::exists(record); }, 8000) && meanwhile() &&
-                   Session::sendSignal(app, SIGTERM) && Session::waitForExit(app, 5000) &&
-                   app->exitCode() == 0;
+            return app && waitUntil([&] { return readLastLooked(record) >= started; }, 8000) &&
+                   meanwhile() && Session::sendSignal(app, SIGTERM) &&
+                   Session::waitForExit(app, 5000) && app->exitCode() == 0;
         };
         QVERIFY(runAndStop([] { return true; }));
         const QDateTime missed = QDateTime::currentDateTime().addSecs(1);
