@@ -75,9 +75,8 @@ public:
     quint64 inform(const QString &summary, const QString &body) override
     {
         informed << QStringList{summary, body};
-        return kFirstNotice + informed.size();
+        return 1000 + informed.size(); // numbered apart from the alarms
     }
-    static constexpr quint64 kFirstNotice = 1000; // notices apart from alarms
     QList<QStringList> informed;
     QList<AlarmNotification> posted;
     QList<quint64> shown;
