@@ -3,6 +3,7 @@
 #include "app/alarmnotice.h"
 #include "core/error.h"
 #include "core/listfile.h"
+#include "core/missedreminders.h"
 #include "core/opacity.h"
 #include "core/reminderlistmodel.h"
 #include "core/reminderwatch.h"
@@ -87,6 +88,8 @@ AppCore::AppCore(AppContext &context) : m_context(context)
         [](const std::function<void()> &handler) { guarded(handler); }, this);
     connect(m_watch, &ReminderWatch::due, this, [this](const QList<DueReminder> &due) {
         m_alarmQueue.append(due);
+        // Should the program end without a save, the next start still knows these sounded.
+        recordLastLooked();
         // A repeating row that sounded moves on to its next occurrence.
         for (const DueReminder &d : due)
             m_repeatsToAdvance << d.rowId;
@@ -96,6 +99,7 @@ AppCore::AppCore(AppContext &context) : m_context(context)
         QMetaObject::invokeMethod(this, guardedSlot(this, &AppCore::showAlarms),
                                   Qt::QueuedConnection);
     });
+    connect(m_watch, &ReminderWatch::passedOver, this, guardedSlot(this, &AppCore::tellMissed));
 }
 
 AppCore::~AppCore()
@@ -154,6 +158,8 @@ void AppCore::start()
                                        "записът остава еднократен:\n") +
                         bad.join(u'\n'));
     });
+    // What passed while the program was off is told before repeating rows move on from it.
+    guarded([this] { reportMissedReminders(); });
     // The first look of the run, right as the event loop starts: rows due before it never
     // sound. Repeating rows whose occurrence passed while the program was off move on.
     m_watch->start();
@@ -306,8 +312,45 @@ void AppCore::loadReminders()
     }
 }
 
+void AppCore::reportMissedReminders()
+{
+    if (m_listUnreadable)
+        return;
+    const QString recordPath = lastLookedPath(m_context.listPath);
+    const QList<MissedReminder> missed = missedWhileOff(
+        readLastLooked(recordPath), m_context.clock->now(), *m_model, *m_context.formats);
+    // Told once: a run that ends before its first save does not tell it again.
+    recordLastLooked();
+    tellMissed(missed);
+}
+
+void AppCore::tellMissed(const QList<MissedReminder> &missed)
+{
+    DesktopNotifier *notifier = m_context.notifier;
+    if (missed.isEmpty() || !notifier)
+        return;
+    const quint64 notice = notifier->inform(kMissedReportTitle, missedReportText(missed));
+    if (notice == 0)
+        return;
+    connect(notifier, &DesktopNotifier::activated, this,
+            [this, notice](quint64 picked, const QString &token) {
+                if (picked == notice)
+                    guarded([&] { handOverRequest({QStringLiteral("show"), token}); });
+            });
+}
+
+void AppCore::recordLastLooked()
+{
+    if (m_listUnreadable)
+        return;
+    // Not the user's data: without it the next start reports less, so a failure is not shown.
+    writeLastLooked(lastLookedPath(m_context.listPath), m_watch->lastLooked().toSecsSinceEpoch());
+}
+
 void AppCore::saveReminders()
 {
+    // After the list, also when writing it failed: the seconds were looked at all the same.
+    const auto record = qScopeGuard([this] { recordLastLooked(); });
     if (m_listUnreadable) {
         // Nothing was changed: the file stays as it is, unread. A change made meanwhile cannot
         // go over it; the user hears why.

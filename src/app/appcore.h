@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/error.h"
+#include "core/missedreminders.h"
 #include "core/remindercheck.h"
 #include "mainwindow/mainwindowhost.h"
 #include "windowkit/appcontext.h"
@@ -96,7 +97,16 @@ public:
     // What the save timer runs: writes the list and stops the timer.
     void saveAfterChanges();
     void loadReminders();
+    // Writes the list, and the last second looked at beside it.
     void saveReminders();
+    // At start: what fell due since the last second the previous run looked at, in one notice
+    // (no sound, no alarm window). Picking it shows the main window.
+    void reportMissedReminders();
+    // Tells of rows that fell due unseen, in one notice.
+    void tellMissed(const QList<MissedReminder> &missed);
+    // Keeps the last second looked at for the next start; nothing when the list was not read,
+    // as this run then looked at none of its rows.
+    void recordLastLooked();
     // The regional settings changed: new texts take the new form, stored ones keep theirs.
     void localeChanged() override;
 

@@ -58,6 +58,12 @@ QList<DueReminder> ReminderCheck::collectDue(const QDateTime &now, const Reminde
                        : QDateTime::fromSecsSinceEpoch(current, Qt::OffsetFromUTC, m_lastOffset);
         }
     }
+    if (m_lastSecond && *m_lastSecond + 1 < from) {
+        // Sounding a row of more than a week ago helps no one, but the user hears of it.
+        const qint64 passedTo = from - 1;
+        const qint64 passedFrom = std::max(*m_lastSecond + 1, from - kMaxLookBackSeconds);
+        m_passedOver += rowsDueBetween(passedFrom, passedTo, zone, list, formats);
+    }
     m_lastSecond = current;
     m_lastOffset = now.offsetFromUtc();
     m_lastZone = zoneOf(now);

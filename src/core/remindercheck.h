@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/localeformats.h"
+#include "core/missedreminders.h"
 
 #include <QDateTime>
 #include <QList>
@@ -8,6 +9,7 @@
 #include <QTimeZone>
 
 #include <optional>
+#include <utility>
 
 namespace vellaro {
 
@@ -33,7 +35,8 @@ struct DueReminder
 // when its date text and time text equal those of a second looked at. Each look covers the
 // seconds after the last one up to now, so none is skipped however late the program comes (a
 // busy loop, an open alarm window, a suspended machine, a clock stepped forward), at most one
-// week back. The first look of the run covers only its own second: rows already past when the
+// week back; the rows of the seconds before that bound are kept for a report (passedOver()).
+// The first look of the run covers only its own second: rows already past when the
 // program started never sound. When the clock is set back, the timeline starts again at the new
 // time and the seconds lived again are looked at as they come.
 //
@@ -56,6 +59,10 @@ public:
     QDateTime nextWake(const QDateTime &now, const ReminderListModel &list,
                        const LocaleFormats &formats) const;
 
+    // The rows of the seconds the last looks left behind the bound of a week (a suspend of
+    // longer), themselves at most a week before that bound; taken once.
+    QList<MissedReminder> takePassedOver() { return std::exchange(m_passedOver, {}); }
+
     bool hasLooked() const { return m_lastSecond.has_value(); }
     // The last second looked at; `now` before the first look.
     qint64 lastSecond(const QDateTime &now) const
@@ -72,6 +79,7 @@ public:
 
 private:
     std::optional<qint64> m_lastSecond;
+    QList<MissedReminder> m_passedOver;
     // The offset from UTC the last second was read in, and its zone.
     int m_lastOffset = 0;
     QTimeZone m_lastZone;

@@ -58,6 +58,8 @@ void ReminderWatch::settle()
 void ReminderWatch::look(const QDateTime &now)
 {
     const QList<DueReminder> found = m_check.collectDue(now, m_list, m_formats);
+    if (const QList<MissedReminder> passed = m_check.takePassedOver(); !passed.isEmpty())
+        emit passedOver(passed);
     if (!found.isEmpty())
         emit due(found);
 }

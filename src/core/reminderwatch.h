@@ -53,6 +53,9 @@ public:
 signals:
     // Rows that fell due, in order of their seconds.
     void due(const QList<DueReminder> &reminders);
+    // Rows a suspend of more than a week carried past the bound of the catch-up, in order of
+    // their seconds: they do not sound, they are told.
+    void passedOver(const QList<MissedReminder> &reminders);
 
 private:
     void look(const QDateTime &now);

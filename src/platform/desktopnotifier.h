@@ -15,9 +15,9 @@ struct AlarmNotification
     QString notes;
 };
 
-// The desktop's notifications, as the alarms use them: one notification while an alarm window is
-// open. Nothing here waits on the desktop: without a notification server, or with one that is slow
-// or refuses, an alarm just has no notification.
+// The desktop's notifications: one notification while an alarm window is open, and notices that
+// tell something and ask for nothing. Nothing here waits on the desktop: without a notification
+// server, or with one that is slow or refuses, there is just no notification.
 class DesktopNotifier : public QObject
 {
     Q_OBJECT
@@ -31,6 +31,10 @@ public:
     // Takes the notification off the desktop, also when the server has not yet said that it
     // shows it. Numbers no longer shown are ignored.
     virtual void withdraw(quint64 notification) = 0;
+    // Posts a notice of normal urgency that makes no sound and offers nothing but being picked
+    // (activated()); the desktop decides how long it stays. Returns its number; 0 when it cannot
+    // be posted at all.
+    virtual quint64 inform(const QString &summary, const QString &body) = 0;
 
 signals:
     // The user picked the notification itself. The token, when the desktop handed one over,

@@ -24,6 +24,7 @@ const QString kCloseAction = QStringLiteral("close");
 // must be closed, so the calls never time out. Nothing waits for them.
 constexpr int kNoTimeout = INT_MAX;
 
+constexpr uchar kUrgencyNormal = 1;
 constexpr uchar kUrgencyCritical = 2;
 
 QDBusMessage methodCall(const QString &method, const QVariantList &arguments = {})
@@ -65,6 +66,16 @@ void FreedesktopNotifier::listen()
 
 quint64 FreedesktopNotifier::post(const AlarmNotification &notification)
 {
+    return send({notification.name, bodyText(notification, false), true});
+}
+
+quint64 FreedesktopNotifier::inform(const QString &summary, const QString &body)
+{
+    return send({summary, body, false});
+}
+
+quint64 FreedesktopNotifier::send(const Message &message)
+{
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return 0;
@@ -77,7 +88,7 @@ quint64 FreedesktopNotifier::post(const AlarmNotification &notification)
     auto *capabilities = new QDBusPendingCallWatcher(
         bus.asyncCall(methodCall(QStringLiteral("GetCapabilities")), kNoTimeout), this);
     connect(capabilities, &QDBusPendingCallWatcher::finished, this,
-            [this, number, notification, capabilities] {
+            [this, number, message, capabilities] {
                 capabilities->deleteLater();
                 const QDBusPendingReply<QStringList> reply = *capabilities;
                 const Posted *posted = find(number);
@@ -85,32 +96,38 @@ quint64 FreedesktopNotifier::post(const AlarmNotification &notification)
                     forget(number);
                     return;
                 }
-                notify(number, notification, reply.value());
+                notify(number, message, reply.value());
             });
     return number;
 }
 
-void FreedesktopNotifier::notify(quint64 number, const AlarmNotification &notification,
+void FreedesktopNotifier::notify(quint64 number, const Message &message,
                                  const QStringList &capabilities)
 {
     const bool markup = capabilities.contains(QLatin1String("body-markup"));
     QStringList actions{kDefaultAction, QStringLiteral("Показване")};
     // Only a server that shows actions gets the buttons; another would take them for nothing.
-    if (capabilities.contains(QLatin1String("actions")))
+    if (message.alarm && capabilities.contains(QLatin1String("actions")))
         actions << kSnoozeAction << QStringLiteral("Отложи") << kCloseAction
                 << QStringLiteral("Затвори");
     const QVariantMap hints{
-        // An alarm gets through "do not disturb" and stays until its window closes.
-        {QStringLiteral("urgency"), QVariant::fromValue(kUrgencyCritical)},
+        // An alarm gets through "do not disturb" and stays until its window closes; a notice
+        // waits its turn.
+        {QStringLiteral("urgency"),
+         QVariant::fromValue(message.alarm ? kUrgencyCritical : kUrgencyNormal)},
         {QStringLiteral("desktop-entry"), m_desktopEntry},
-        // The program plays the alarm sound itself.
+        // The program plays the alarm sound itself, and a notice makes none.
         {QStringLiteral("suppress-sound"), true},
     };
     const QVariantList arguments{
         m_appName,
         uint(0), // replaces no other notification
-        m_iconName, notification.name, bodyText(notification, markup), actions, hints,
-        int(0), // never expires
+        m_iconName,
+        message.summary,
+        markup ? message.body.toHtmlEscaped() : message.body,
+        actions,
+        hints,
+        message.alarm ? 0 : -1, // an alarm never expires; a notice as the desktop likes
     };
     QDBusConnection bus = QDBusConnection::sessionBus();
     auto *call = new QDBusPendingCallWatcher(

@@ -24,6 +24,7 @@ public:
 
     quint64 post(const AlarmNotification &notification) override;
     void withdraw(quint64 notification) override;
+    quint64 inform(const QString &summary, const QString &body) override;
 
     // The date and time on the first line, the notes below. A server that reads markup gets the
     // texts escaped, so that a note such as "<b> & co" shows as typed.
@@ -41,9 +42,17 @@ private:
         QString activationToken;
     };
 
+    // What goes to the server: an alarm, or a notice.
+    struct Message
+    {
+        QString summary;
+        QString body; // plain text
+        bool alarm = false;
+    };
+
     void listen();
-    void notify(quint64 number, const AlarmNotification &notification,
-                const QStringList &capabilities);
+    quint64 send(const Message &message);
+    void notify(quint64 number, const Message &message, const QStringList &capabilities);
     Posted *find(quint64 number);
     void forget(quint64 number);
 

@@ -72,6 +72,12 @@ public:
         return posted.size();
     }
     void withdraw(quint64 notification) override { shown.removeOne(notification); }
+    quint64 inform(const QString &summary, const QString &body) override
+    {
+        informed << QStringList{summary, body};
+        return 1000 + informed.size(); // numbered apart from the alarms
+    }
+    QList<QStringList> informed;
     QList<AlarmNotification> posted;
     QList<quint64> shown;
 };

@@ -1,8 +1,11 @@
+#include "core/atomicfile.h"
 #include "core/listfile.h"
+#include "core/missedreminders.h"
 #include "core/remindercheck.h"
 #include "core/reminderlistmodel.h"
 
 #include <QStringEncoder>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
 
@@ -12,10 +15,10 @@ namespace {
 
 const QDateTime kStart(QDate(2026, 12, 9), QTime(9, 0, 0));
 
-QStringList names(const QList<DueReminder> &due)
+template <typename Row> QStringList names(const QList<Row> &due)
 {
     QStringList out;
-    for (const DueReminder &d : due)
+    for (const Row &d : due)
         out << d.name;
     return out;
 }
@@ -101,6 +104,46 @@ private slots:
         ReminderCheck check;
         check.collectDue(kStart, list, m_bg);
         QCOMPARE(names(check.collectDue(now, list, m_bg)), QStringList({"a week", "6 days"}));
+        // What the bound left behind is told, once.
+        QCOMPARE(names(check.takePassedOver()), QStringList({"8 days", "a week and a second"}));
+        QVERIFY(check.takePassedOver().isEmpty());
+    }
+
+    // Missed while off: the rows after the recorded second and before the start's, a week back
+    // at most; nothing without a usable record. The report lists ten, then how many more.
+    void missedWhileOff_toldFromTheRecordToTheStart_data()
+    {
+        QTest::addColumn<QByteArray>("record"); // null: no file
+        QTest::addColumn<QStringList>("told");
+        const auto ago = [](qint64 s) { return QByteArray::number(kStart.toSecsSinceEpoch() - s); };
+        QTest::newRow("no record") << QByteArray() << QStringList();
+        QTest::newRow("garbage") << QByteArray("12 o'clock") << QStringList();
+        QTest::newRow("an hour ago") << ago(3600) << QStringList({"after it", "just before"});
+        QTest::newRow("ten days ago")
+            << ago(864000) << QStringList({"a week", "an hour", "after it", "just before"});
+    }
+
+    void missedWhileOff_toldFromTheRecordToTheStart()
+    {
+        QFETCH(QByteArray, record);
+        QFETCH(QStringList, told);
+        ReminderListModel list;
+        list.setEntries({at("a week and a second", kStart.addSecs(-7 * 86400 - 1)),
+                         at("a week", kStart.addSecs(-7 * 86400)),
+                         at("an hour", kStart.addSecs(-3600)),
+                         at("after it", kStart.addSecs(-3599)),
+                         at("just before", kStart.addSecs(-1)), at("at the start", kStart)});
+        QTemporaryDir dir;
+        const QString path = lastLookedPath(dir.filePath("List.ul1"));
+        QVERIFY(record.isNull() || writeFileAtomically(path, record) == 0);
+        QCOMPARE(names(missedWhileOff(readLastLooked(path), kStart.addMSecs(300), list, m_bg)),
+                 told);
+        QCOMPARE(writeLastLooked(path, 1765263599), 0);
+        QCOMPARE(readLastLooked(path), std::optional<qint64>(1765263599));
+        const QList<MissedReminder> many(12, {"r", "9.12.26 г.", "9:00:00"});
+        QCOMPARE(missedReportText(many).split('\n').mid(9),
+                 QStringList({"r — 9.12.26 г. 9:00:00", "и още 2"}));
+        QCOMPARE(missedReportText(many.first(10)).count('\n'), 9);
     }
 
     void clockSteppedBack_checksOnlyTheCurrentSecond()

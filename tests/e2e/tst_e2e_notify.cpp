@@ -205,6 +205,40 @@ private slots:
             [&] { return listfile::parse(readFile(listPath)) == listfile::parse(list); }, 5000));
     }
 
+    // A reminder that fell due while the program was stopped is told at the next start in a plain
+    // notice (normal urgency, no sound, the default action alone), and no alarm window opens.
+    void missedWhileStopped_toldAtTheNextStart()
+    {
+        Session s(QStringLiteral(VELLARO_BINARY));
+        QVERIFY2(s.start(), qPrintable(s.error()));
+        QProcess *server = s.startNotificationServer();
+        QVERIFY2(server, qPrintable(s.error()));
+        s.appEnvironment().insert(QStringLiteral("LANG"), QStringLiteral("bg_BG.UTF-8"));
+        const QString listPath = s.filePath(QStringLiteral("List.ul1"));
+        QVERIFY(writeFile(listPath, listDueIn(3600)));
+        QProcess *app = s.startApp();
+        QVERIFY(app && s.waitForWindowOf(app, QString(), 8000));
+        QVERIFY(Session::sendSignal(app, SIGTERM) && Session::waitForExit(app, 5000));
+        const QDateTime missed = QDateTime::currentDateTime().addSecs(1);
+        QVERIFY(writeFile(listPath, listOf({{QStringLiteral("Пропусната"), missed, "n"}})));
+        QTest::qWait(2500);
+        app = s.startApp();
+        QVERIFY2(waitForCalls(server, {QStringLiteral("Notify Пропуснати напомняния")}),
+                 qPrintable(describe(app)));
+        QVERIFY(!s.waitForWindowOf(app, kAlarmWindowTitle, 3000));
+        const QJsonObject posted = callsNamed(server, {QStringLiteral("Notify")}).first();
+        const LocaleFormats bg = LocaleFormats::fromLocale(QLocale(QStringLiteral("bg_BG")));
+        QCOMPARE(posted.value("text").toString(),
+                 QStringLiteral("Пропусната — %1 %2")
+                     .arg(bg.dateText(missed.date()), bg.timeText(missed.time())));
+        QCOMPARE(posted.value("actions").toArray().toVariantList(),
+                 QVariantList({"default", "Показване"}));
+        const QJsonObject hints = posted.value("hints").toObject();
+        QCOMPARE(hints.value("urgency").toString() + ", " +
+                     hints.value("suppress-sound").toString(),
+                 QString("byte 1, boolean true"));
+    }
+
     // The window is closed before the server said which notification it shows: its late answer
     // is followed by the withdrawal, so no alarm is left on the desktop.
     void slowServer_windowClosedBeforeItAnswers_stillWithdrawn()

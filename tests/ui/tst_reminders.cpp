@@ -3,6 +3,7 @@
 #include "common/fakeservices.h"
 #include "common/faketime.h"
 #include "core/listfile.h"
+#include "core/missedreminders.h"
 #include "core/reminderlistmodel.h"
 #include "dialogs/alarmwindow.h"
 #include "dialogs/remindereditor.h"
@@ -430,6 +431,29 @@ private slots:
         QCOMPARE(m_main->model()->entries(), ReminderEntries{sounded});
         QVERIFY(notifier.shown.isEmpty());
         QCOMPARE(m_sound.played.size(), 3);
+        m_context->notifier = nullptr;
+    }
+
+    // What fell due while the program was off is told once at start, with no sound and no alarm
+    // window; a repeating row as it stood, before it moves on. The record is kept from the start.
+    void missedWhileOff_toldOnceAtStart_repeatsMoveOn()
+    {
+        FakeNotifier notifier;
+        m_context->notifier = &notifier;
+        const QString record = lastLookedPath(m_context->listPath);
+        QCOMPARE(writeLastLooked(record, m_clock.current.toSecsSinceEpoch() - 7200), 0);
+        const QByteArray list =
+            "daily\r\n\t9.12.26 г.\r\n\t8:00:00\r\n\tn\r\n\tRRULE:FREQ=DAILY\r\n"
+            "once\r\n\t9.12.26 г.\r\n\t8:30:00\r\n\tn\r\n";
+        start(list);
+        QCOMPARE(notifier.informed,
+                 QList<QStringList>({{"Пропуснати напомняния", "daily — 9.12.26 г. 8:00:00\n"
+                                                               "once — 9.12.26 г. 8:30:00"}}));
+        QTRY_COMPARE(m_main->model()->entry(0).dateText(), QString("10.12.26 г."));
+        QVERIFY(m_sound.played.isEmpty() && !m_alarm->isVisible());
+        m_core.reset(); // saves nothing: the start's record alone keeps it from being told twice
+        start(list);
+        QCOMPARE(notifier.informed.size(), 1);
         m_context->notifier = nullptr;
     }
 
