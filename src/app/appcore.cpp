@@ -396,6 +396,7 @@ void AppCore::addReminder()
         added.setProperty(kRepeatRuleProperty, draft.repeatRule);
     const int row = m_model->addEntry(added);
     m_watch->editSaved(opened, row);
+    m_model->setLooked(m_watch->lastLooked());
 }
 
 void AppCore::editReminder(int row)
@@ -458,6 +459,8 @@ void AppCore::scheduleRepeatAdvance()
 void AppCore::advanceRepeatingRows()
 {
     m_repeatAdvancePending = false;
+    // The rows that fell due have passed: the list draws them so.
+    m_model->setLooked(m_watch->lastLooked());
     const QList<quint64> ids = std::exchange(m_repeatsToAdvance, {});
     if (std::exchange(m_advanceAllRepeats, false))
         advanceRepeats(*m_model, *m_context.formats, m_watch->lastLooked());

@@ -1,5 +1,6 @@
 #include "core/reminderlistmodel.h"
 
+#include "core/error.h"
 #include "core/localeformats.h"
 #include "core/repeatrule.h"
 
@@ -37,6 +38,8 @@ QVariant ReminderListModel::data(const QModelIndex &index, int role) const
         if (!canFallDue(index.row()))
             return m_cannotFallDueDecoration;
         return m_rows.at(index.row()).isPostponed() ? m_postponedDecoration : m_decoration;
+    case Qt::ForegroundRole:
+        return hasPassed(index.row()) ? m_passedForeground : QVariant();
     case Qt::ToolTipRole:
         if (canFallDue(index.row()))
             return {};
@@ -69,6 +72,42 @@ void ReminderListModel::markRowsThatCannotFallDue(const LocaleFormats *formats,
 void ReminderListModel::formatsChanged()
 {
     m_textsProduced.clear();
+    m_moments.clear();
+}
+
+void ReminderListModel::setLooked(const QDateTime &lived)
+{
+    const QDateTime looked(lived.date(), lived.time(), Qt::UTC);
+    if (looked == m_looked)
+        return;
+    m_looked = looked;
+    // Only how rows are drawn changes, not what they hold: no dataChanged (which would save the
+    // list and plan the check again).
+    if (m_passedForeground.isValid())
+        emit lookedMoved();
+}
+
+bool ReminderListModel::hasPassed(int row) const
+{
+    if (!m_passedForeground.isValid() || !m_formats || !m_looked.isValid() || row < 0 ||
+        row >= m_rows.size())
+        return false;
+    const ReminderEntry &entry = m_rows.at(row);
+    if (!entry.property(kRepeatRuleProperty).isNull())
+        return false;
+    const std::pair<QString, QString> texts{entry.dateText(), entry.timeText()};
+    auto known = m_moments.constFind(texts);
+    if (known == m_moments.cend()) {
+        QDateTime moment;
+        try {
+            moment = QDateTime(m_formats->parseDateText(texts.first, m_looked.date().year()),
+                               m_formats->parseTimeText(texts.second), Qt::UTC);
+        } catch (const Error &) {
+            // Texts that name no moment never pass.
+        }
+        known = m_moments.insert(texts, moment);
+    }
+    return known->isValid() && *known <= m_looked;
 }
 
 bool ReminderListModel::canFallDue(int row) const

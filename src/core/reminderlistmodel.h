@@ -3,6 +3,7 @@
 #include "core/reminderentry.h"
 
 #include <QAbstractTableModel>
+#include <QDateTime>
 #include <QHash>
 
 #include <utility>
@@ -69,6 +70,8 @@ signals:
     // replaced, while the rows are still as they were: the check looks at the seconds that have
     // passed first, so that a change never reaches back into them.
     void aboutToChange();
+    // The second that tells passed rows from the others moved on: draw the rows again.
+    void lookedMoved();
 
 public:
     // The picture every row shows, and the one a postponed row shows instead (the window layer
@@ -84,6 +87,12 @@ public:
     void markRowsThatCannotFallDue(const LocaleFormats *formats, const QVariant &decoration);
     void formatsChanged();
     bool canFallDue(int row) const;
+
+    // One-off rows whose moment is at or before the last second the check has looked at are
+    // drawn with `foreground` (the window layer gives the palette's disabled text colour).
+    // setLooked() moves that second on.
+    void drawPassedRowsWith(const QVariant &foreground) { m_passedForeground = foreground; }
+    void setLooked(const QDateTime &lived);
 
 private:
     // What the repeat column shows: the rule in short words, or as written.
@@ -107,6 +116,11 @@ private:
     // (date text, time text) → whether the regional settings produce both.
     mutable QHash<std::pair<QString, QString>, bool> m_textsProduced;
     QVariant m_postponedDecoration;
+    QVariant m_passedForeground;
+    QDateTime m_looked; // local date and time, no zone
+    // (date text, time text) → the moment they name; invalid when they name none.
+    mutable QHash<std::pair<QString, QString>, QDateTime> m_moments;
+    bool hasPassed(int row) const;
     // (date text, time text) → the rows that carry them, in display order. Adds, deletes and
     // edits keep it up to date; a sort or a new list drops it, and it is built again, in one
     // pass, when next asked.

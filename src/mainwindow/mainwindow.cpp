@@ -11,6 +11,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <QAction>
+#include <QBrush>
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QLabel>
@@ -124,6 +125,10 @@ MainWindow::MainWindow(AppContext &context, WindowSettings &settings, MainWindow
             guardedSlot(this, &MainWindow::textsChanged));
     // Rows whose date or time the regional settings never produce can never sound: marked.
     core.model()->markRowsThatCannotFallDue(m_context.formats, unreadableRowIcon());
+    // One-off rows whose moment has passed are drawn as the desktop draws what no longer acts.
+    core.model()->drawPassedRowsWith(QBrush(palette().color(QPalette::Disabled, QPalette::Text)));
+    connect(core.model(), &ReminderListModel::lookedMoved, m_view->viewport(),
+            qOverload<>(&QWidget::update));
     connect(m_view, &ReminderView::customContextMenuRequested, this,
             guardedSlot(this, &MainWindow::showRowMenu));
 

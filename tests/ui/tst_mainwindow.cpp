@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QBrush>
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
@@ -271,6 +272,24 @@ private slots:
         for (int column = 0; column < view->model()->columnCount(); ++column)
             total += header->sectionSize(column);
         QVERIFY(qAbs(total - view->viewport()->width()) <= 1);
+    }
+
+    // One-off rows whose moment has passed are drawn in the palette's disabled text colour; a
+    // repeating row never is (it has moved on), nor one still to come.
+    void passedOneOffRows_drawnDisabled()
+    {
+        auto w =
+            createWindow("future\r\n\t9.12.26 г.\r\n\t18:00:01\r\n"
+                         "passed\r\n\t9.12.26 г.\r\n\t17:11:29\r\n"
+                         "repeats\r\n\t9.12.26 г.\r\n\t9:00:00\r\n\tn\r\n\tRRULE:FREQ=DAILY\r\n");
+        const auto foreground = [&w](int row) {
+            return w->model()->index(row, 2).data(Qt::ForegroundRole);
+        };
+        m_core->model()->setLooked(QDateTime(QDate(2026, 12, 9), QTime(18, 0, 0)));
+        QCOMPARE(foreground(1).value<QBrush>().color(),
+                 w->palette().color(QPalette::Disabled, QPalette::Text));
+        QVERIFY(!foreground(0).isValid());
+        QVERIFY(!foreground(2).isValid());
     }
 
     // A row whose date or time the regional settings never produce can never sound: it shows
