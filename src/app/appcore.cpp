@@ -161,10 +161,13 @@ void AppCore::start()
     // What passed while the program was off is told before repeating rows move on from it.
     guarded([this] { reportMissedReminders(); });
     // The first look of the run, right as the event loop starts: rows due before it never
-    // sound. Repeating rows whose occurrence passed while the program was off move on.
+    // sound. Once it is made, repeating rows whose occurrence passed while the program was off
+    // move on (those of its own second have had their chance to sound).
+    connect(m_watch, &ReminderWatch::firstLookMade, this, [this] {
+        m_advanceAllRepeats = true;
+        scheduleRepeatAdvance();
+    });
     m_watch->start();
-    m_advanceAllRepeats = true;
-    scheduleRepeatAdvance();
     // After a clock step, occurrences jumped over (more than the check catches up) move on too.
     if (m_context.wakeTimer) {
         connect(m_context.wakeTimer, &WallClockTimer::clockChanged, this, [this] {
@@ -397,6 +400,9 @@ void AppCore::addReminder()
     const int row = m_model->addEntry(added);
     m_watch->editSaved(opened, row);
     m_model->setLooked(m_watch->lastLooked());
+    // A repeating row given a moment that has passed moves on to its next occurrence.
+    m_repeatsToAdvance << m_model->rows().at(row).id;
+    scheduleRepeatAdvance();
 }
 
 void AppCore::editReminder(int row)
@@ -444,6 +450,8 @@ void AppCore::editReminder(int row)
     // Unmoved, the row sounded (or not) at its moment as it stood.
     if (moved)
         m_watch->editSaved(opened, newRow);
+    m_repeatsToAdvance << m_model->rows().at(newRow).id;
+    scheduleRepeatAdvance();
 }
 
 void AppCore::scheduleRepeatAdvance()

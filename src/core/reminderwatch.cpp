@@ -57,11 +57,14 @@ void ReminderWatch::settle()
 
 void ReminderWatch::look(const QDateTime &now)
 {
+    const bool first = !m_check.hasLooked();
     const QList<DueReminder> found = m_check.collectDue(now, m_list, m_formats);
     if (const QList<MissedReminder> passed = m_check.takePassedOver(); !passed.isEmpty())
         emit passedOver(passed);
     if (!found.isEmpty())
         emit due(found);
+    if (first)
+        emit firstLookMade();
 }
 
 void ReminderWatch::schedulePlan()

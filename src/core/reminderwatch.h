@@ -53,6 +53,8 @@ public:
 signals:
     // Rows that fell due, in order of their seconds.
     void due(const QList<DueReminder> &reminders);
+    // The run's first look has been made: what passed before it can no longer fall due.
+    void firstLookMade();
     // Rows a suspend of more than a week carried past the bound of the catch-up, in order of
     // their seconds: they do not sound, they are told.
     void passedOver(const QList<MissedReminder> &reminders);

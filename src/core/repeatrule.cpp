@@ -3,6 +3,7 @@
 #include "core/error.h"
 #include "core/localeformats.h"
 #include "core/reminderlistmodel.h"
+#include "core/secondtexts.h"
 
 #include <libical/ical.h>
 
@@ -10,6 +11,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 
 namespace vellaro {
@@ -271,14 +273,22 @@ void advanceRepeats(ReminderListModel &list, const LocaleFormats &formats, const
         if (value.isNull())
             continue;
         const QDateTime moment(readDate(entry.dateText()), readTime(entry.timeText()), Qt::UTC);
-        if (!moment.isValid() || moment > livedLocal)
+        if (!moment.isValid())
+            continue;
+        // Local times compare as they read, except near a change of the offset, where a time
+        // may come twice (it passed the first time) or not at all (it passed at the gap's end).
+        const bool passed = std::abs(moment.secsTo(livedLocal)) < kLongestOffsetChange
+                                ? firstSecondShowing(moment.date(), moment.time(), lived) <=
+                                      lived.toSecsSinceEpoch()
+                                : moment <= livedLocal;
+        if (!passed)
             continue;
         auto rule = rules.constFind(value);
         if (rule == rules.cend())
             rule = rules.insert(value, RepeatRule::parse(value));
         if (!*rule)
             continue;
-        const QDateTime next = (*rule)->nextAfter(moment, livedLocal);
+        const QDateTime next = (*rule)->nextAfter(moment, std::max(moment, livedLocal));
         if (!next.isValid())
             continue;
         // A new date and time never re-sort the list (only a new name does), so the row stays

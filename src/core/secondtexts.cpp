@@ -1,5 +1,7 @@
 #include "core/secondtexts.h"
 
+#include <limits>
+
 namespace vellaro {
 
 namespace {
@@ -46,6 +48,31 @@ std::vector<OffsetChange> offsetChanges(qint64 from, qint64 to, const QDateTime 
         offset = endOffset;
     }
     return changes;
+}
+
+qint64 firstSecondShowing(const QDate &date, const QTime &time, const QDateTime &now)
+{
+    const qint64 wall = QDateTime(date, time, Qt::UTC).toSecsSinceEpoch();
+    // Every offset in use lies within fourteen hours of UTC, so the seconds that show this local
+    // time lie in this stretch, and so does any change of the offset that skips it.
+    constexpr qint64 kReach = 15 * 3600;
+    qint64 first = std::numeric_limits<qint64>::max();
+    int previous = localSecond(wall - kReach, now).offsetFromUtc();
+    const auto tryOffset = [&](int offset) {
+        const qint64 second = wall - offset;
+        if (localSecond(second, now).offsetFromUtc() == offset)
+            first = std::min(first, second);
+    };
+    tryOffset(previous);
+    for (const OffsetChange &change : offsetChanges(wall - kReach, wall + kReach, now)) {
+        tryOffset(change.after);
+        // Skipped by this change: the first second after the gap.
+        if (change.after > change.before && wall >= change.at + change.before &&
+            wall < change.at + change.after)
+            first = std::min(first, change.at);
+        previous = change.after;
+    }
+    return first;
 }
 
 } // namespace vellaro

@@ -52,6 +52,11 @@ struct OffsetChange
 // The changes of the offset in (from, to], as `now` reckons local time, in order.
 std::vector<OffsetChange> offsetChanges(qint64 from, qint64 to, const QDateTime &now);
 
+// The first second at which the clock shows this local date and time, as `now` reckons local
+// time; for a time that daylight saving skips, the first second after the gap (where the walk
+// below visits it).
+qint64 firstSecondShowing(const QDate &date, const QTime &time, const QDateTime &now);
+
 // The longest a change of the offset moves local time (Antarctica's Troll station: two hours).
 inline constexpr qint64 kLongestOffsetChange = 3 * 3600;
 

@@ -10,6 +10,7 @@
 #include "common/faketime.h"
 #include "core/reminderlistmodel.h"
 #include "core/reminderwatch.h"
+#include "core/repeatrule.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -50,7 +51,16 @@ struct Row
     QString name;
     QString dateText;
     QString timeText;
+    QString rule; // an RRULE value; empty: a one-off row
 };
+
+ReminderEntry entryOf(const Row &row)
+{
+    ReminderEntry entry{row.name, {row.dateText, row.timeText, QStringLiteral("n")}};
+    if (!row.rule.isEmpty())
+        entry.setProperty(kRepeatRuleProperty, row.rule);
+    return entry;
+}
 
 // A second the oracle looked at, for a row whose texts it carried.
 struct Expected
@@ -94,9 +104,13 @@ public:
             for (const DueReminder &d : due) {
                 TRACE("%lld sounded %s", m_real, qPrintable(d.name));
                 m_sounded.push_back({d.name, m_real});
+                m_advance << d.rowId;
             }
         });
         QObject::connect(&m_list, &ReminderListModel::aboutToChange, [this] { ++looks; });
+        // As the program does: after the run's first look, every repeating row that has passed
+        // moves on (the rows of the start's own second have had their chance to sound).
+        QObject::connect(&m_watch, &ReminderWatch::firstLookMade, [this] { m_advanceAll = true; });
         m_clock.afterRead = [this] {
             if (m_slowLookMs > 0) {
                 const qint64 d = std::exchange(m_slowLookMs, 0);
@@ -154,6 +168,12 @@ private:
     bool edit();
     void scheduleEdit();
     Row rowAt(const QString &name, qint64 second) const;
+    // A repeat rule for a new row, or none; a monthly row is put on the 31st where it can be.
+    void maybeRepeat(Row &row);
+    // What the program does after a look from the event loop: repeating rows move on. The
+    // oracle checks where each moved row stands, and that none was left behind.
+    void moveRepeats();
+    QDateTime nextOccurrence(const Row &row, const QDateTime &after) const;
     QString verify() const;
 
     quint64 m_seed;
@@ -182,6 +202,9 @@ private:
     qint64 m_slowLookMs = 0;
     int m_rowNumber = 0;
     // An editor open: its mark, the second it opened in, the world's events until then.
+    QList<quint64> m_advance;
+    bool m_advanceAll = false;
+    QStringList m_repeatFaults;
     std::optional<qint64> m_editorMark;
     qint64 m_editorOpened = 0;
     size_t m_worldAtOpen = 0;
@@ -361,7 +384,105 @@ qint64 Timeline::availableAt(qint64 t) const
 Row Timeline::rowAt(const QString &name, qint64 second) const
 {
     const QDateTime local = QDateTime::fromSecsSinceEpoch(second, m_zone);
-    return {name, m_formats.dateText(local.date()), m_formats.timeText(local.time())};
+    return {name, m_formats.dateText(local.date()), m_formats.timeText(local.time()), {}};
+}
+
+void Timeline::maybeRepeat(Row &row)
+{
+    if (!chance(0.3))
+        return;
+    const QDate date = m_formats.parseDateText(row.dateText, 2026);
+    switch (uniform(0, 4)) {
+    case 0:
+        row.rule = QStringLiteral("FREQ=DAILY");
+        break;
+    case 1:
+        row.rule = RepeatRule::build(RepeatRule::Kind::Weekdays);
+        break;
+    case 2:
+        row.rule = QStringLiteral("FREQ=MONTHLY");
+        if (date.daysInMonth() == 31)
+            row.dateText = m_formats.dateText(QDate(date.year(), date.month(), 31));
+        break;
+    case 3:
+        row.rule = QStringLiteral("FREQ=YEARLY");
+        break;
+    default:
+        row.rule = RepeatRule::build(RepeatRule::Kind::Daily, {}, date.addDays(uniform(0, 3)));
+    }
+}
+
+// The oracle's own reckoning of the rules it makes, day by day in local date and time.
+QDateTime Timeline::nextOccurrence(const Row &row, const QDateTime &after) const
+{
+    const QDate start = m_formats.parseDateText(row.dateText, 2026);
+    const QTime time = m_formats.parseTimeText(row.timeText);
+    const std::optional<RepeatRule> rule = RepeatRule::parse(row.rule);
+    for (QDate d = start.addDays(1); d <= start.addYears(9); d = d.addDays(1)) {
+        if (rule->until().isValid() && d > rule->until())
+            return {};
+        bool occurs = true;
+        switch (rule->kind()) {
+        case RepeatRule::Kind::Weekdays:
+            occurs = d.dayOfWeek() <= 5;
+            break;
+        case RepeatRule::Kind::Monthly:
+            occurs = d.day() == start.day();
+            break;
+        case RepeatRule::Kind::Yearly:
+            occurs = d.day() == start.day() && d.month() == start.month();
+            break;
+        default:
+            break;
+        }
+        if (occurs && QDateTime(d, time, Qt::UTC) > after)
+            return QDateTime(d, time, Qt::UTC);
+    }
+    return {};
+}
+
+void Timeline::moveRepeats()
+{
+    if (m_advance.isEmpty() && !m_advanceAll)
+        return;
+    const QDateTime looked = m_watch.lastLooked();
+    const bool all = m_advanceAll;
+    const QList<quint64> asked = m_advance;
+    TRACE("%lld move repeats (%lld rows) all %d looked %s", m_real, qint64(m_advance.size()),
+          int(m_advanceAll), qPrintable(looked.toString(Qt::ISODate)));
+    advanceRepeats(m_list, m_formats, looked,
+                   std::exchange(m_advanceAll, false) ? QList<quint64>() : m_advance);
+    m_advance.clear();
+    const QDateTime lived(looked.date(), looked.time(), Qt::UTC);
+    for (Row &row : m_rows) {
+        if (row.rule.isEmpty())
+            continue;
+        int listRow = 0;
+        while (m_list.entry(listRow).name != row.name)
+            ++listRow;
+        const ReminderEntry now = m_list.entry(listRow);
+        // Only the rows the program was asked to move are judged; the others keep their place.
+        if (!all && !asked.contains(now.id)) {
+            row.dateText = now.dateText();
+            row.timeText = now.timeText();
+            continue;
+        }
+        // Passed: the first second that showed the row's texts (the oracle's own reckoning),
+        // or for texts no second shows, as they read.
+        const QDateTime at(m_formats.parseDateText(row.dateText, 2026),
+                           m_formats.parseTimeText(row.timeText), Qt::UTC);
+        const std::vector<qint64> seconds = secondsOf(row, m_zone);
+        const bool passed =
+            seconds.empty() ? at <= lived : seconds.front() <= looked.toSecsSinceEpoch();
+        const QDateTime next = passed ? nextOccurrence(row, std::max(at, lived)) : QDateTime();
+        const QString expected = next.isValid() ? m_formats.dateText(next.date()) : row.dateText;
+        if (now.dateText() != expected || now.timeText() != row.timeText)
+            m_repeatFaults << QStringLiteral("%1 (%2) at %3 stands at %4 %5, not %6")
+                                  .arg(row.name, row.rule, row.dateText + u' ' + row.timeText,
+                                       now.dateText(), now.timeText(), expected);
+        row.dateText = now.dateText();
+        row.timeText = now.timeText();
+    }
 }
 
 void Timeline::scheduleEdit()
@@ -440,9 +561,13 @@ bool Timeline::edit()
     const double p = std::uniform_real_distribution<>(0, 1)(m_rng);
     // A list of a few dozen rows: enough to crowd the seconds, few enough to keep a timeline short.
     if ((p < 0.45 && m_rows.size() < 40) || m_rows.empty()) {
-        const Row row = rowAt(QStringLiteral("r%1").arg(++m_rowNumber), pickSecond());
+        Row row = rowAt(QStringLiteral("r%1").arg(++m_rowNumber), pickSecond());
+        maybeRepeat(row);
         m_rows.push_back(row);
-        m_list.addEntry({row.name, {row.dateText, row.timeText, QStringLiteral("n")}});
+        const int added = m_list.addEntry(entryOf(row));
+        m_advance << m_list.entry(added).id;
+        TRACE("%lld added %s %s %s %s", m_real, qPrintable(row.name), qPrintable(row.dateText),
+              qPrintable(row.timeText), qPrintable(row.rule));
         saved(row);
     } else {
         const size_t index = size_t(uniform(0, qint64(m_rows.size()) - 1));
@@ -454,7 +579,8 @@ bool Timeline::edit()
             m_list.setName(listRow, name + QStringLiteral("~"));
             m_list.setName(modelRow(name + QStringLiteral("~")), name);
         } else if (p < 0.85) {
-            const Row row = rowAt(m_rows[index].name, pickSecond());
+            Row row = rowAt(m_rows[index].name, pickSecond());
+            row.rule = m_rows[index].rule;
             const bool moved =
                 row.dateText != m_rows[index].dateText || row.timeText != m_rows[index].timeText;
             m_rows[index] = row;
@@ -462,6 +588,7 @@ bool Timeline::edit()
             m_list.setDetail(listRow, 0, row.dateText);
             if (moved)
                 saved(row);
+            m_advance << m_list.entry(listRow).id;
         } else {
             m_rows.erase(m_rows.begin() + qsizetype(index));
             m_list.removeEntry(listRow);
@@ -473,6 +600,9 @@ bool Timeline::edit()
 // What the program did may have asked the timer for a new moment.
 void Timeline::afterProgram()
 {
+    QCoreApplication::sendPostedEvents();
+    moveRepeats();
+    // A row moved on plans the check again, as any change of the list does.
     QCoreApplication::sendPostedEvents();
     if (m_timer.armings != m_seenArmings) {
         m_seenArmings = m_timer.armings;
@@ -518,12 +648,20 @@ void Timeline::generate()
             // A laptop that wakes somewhere else: the zone changes as it resumes, reported
             // before the timer's expiry that came during the sleep is served.
             if (chance(0.3))
-                m_world.push_back({t + length, Kind::ZoneChange, 0});
+                m_world.push_back({t + length, Kind::ZoneChange, 1});
         } else if (t > awake) {
             // Otherwise the zone is changed by someone at the desktop, never while it sleeps.
             m_world.push_back({t, Kind::ZoneChange, 0});
         }
     }
+    // Not at the end of a suspend that another one outlasts: the machine still sleeps there.
+    const std::vector<WorldEvent> all = m_world;
+    std::erase_if(m_world, [&all](const WorldEvent &e) {
+        return e.kind == Kind::ZoneChange && e.amount == 1 &&
+               std::any_of(all.cbegin(), all.cend(), [&e](const WorldEvent &s) {
+                   return s.kind == Kind::Suspend && s.at < e.at && e.at < s.at + s.amount;
+               });
+    });
     std::stable_sort(m_world.begin(), m_world.end(),
                      [](const WorldEvent &a, const WorldEvent &b) { return a.at < b.at; });
 
@@ -536,8 +674,10 @@ void Timeline::generate()
     if (chance(0.3) && !m_rows.empty())
         m_rows.push_back(rowAt(QStringLiteral("r%1").arg(++m_rowNumber), now)); // the first second
     ReminderEntries entries;
-    for (const Row &row : m_rows)
-        entries.append({row.name, {row.dateText, row.timeText, QStringLiteral("n")}});
+    for (Row &row : m_rows) {
+        maybeRepeat(row);
+        entries.append(entryOf(row));
+    }
     m_list.setEntries(entries);
     scheduleEdit();
 }
@@ -587,6 +727,7 @@ QString Timeline::run()
             TRACE("%lld report at %s", m_real,
                   qPrintable(m_clock.current.toString(Qt::ISODateWithMs)));
             m_timer.setClock();
+            m_advanceAll = true;
         } else if (m_timerFires && runnableAt(*m_timerFires) == m_real) {
             m_timerFires.reset();
             // A long look: the clock moves on while the seconds are walked.
@@ -647,6 +788,7 @@ QString Timeline::verify() const
                            QDateTime::fromSecsSinceEpoch(e.second, m_zone).toString(Qt::ISODate))
                       .arg(e.lived);
     }
+    faults << m_repeatFaults;
     if (faults.isEmpty())
         return {};
     return QStringLiteral("seed %1, zone %2: %3")

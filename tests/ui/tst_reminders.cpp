@@ -449,6 +449,7 @@ private slots:
         QCOMPARE(notifier.informed,
                  QList<QStringList>({{"Пропуснати напомняния", "daily — 9.12.26 г. 8:00:00\n"
                                                                "once — 9.12.26 г. 8:30:00"}}));
+        m_core->checkDueReminders(); // the run's first look: then repeating rows move on
         QTRY_COMPARE(m_main->model()->entry(0).dateText(), QString("10.12.26 г."));
         QVERIFY(m_sound.played.isEmpty() && !m_alarm->isVisible());
         m_core.reset(); // saves nothing: the start's record alone keeps it from being told twice
@@ -467,7 +468,6 @@ private slots:
         whenShown(m_alarm, [] { requestApplicationExit(); });
         m_core->checkDueReminders();
         QCOMPARE(m_sound.played.size(), 1); // "b" never came
-        QVERIFY(!m_sound.playing);
         QVERIFY(!m_sound.playing);
     }
 };
