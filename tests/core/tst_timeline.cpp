@@ -17,6 +17,7 @@
 #include <QTest>
 #include <QTimeZone>
 
+#include <array>
 #include <optional>
 #include <random>
 
@@ -560,7 +561,16 @@ bool Timeline::edit()
     };
     const double p = std::uniform_real_distribution<>(0, 1)(m_rng);
     // A list of a few dozen rows: enough to crowd the seconds, few enough to keep a timeline short.
-    if ((p < 0.45 && m_rows.size() < 40) || m_rows.empty()) {
+    if (p < 0.08 && !m_sounded.empty() && m_rows.size() < 40) {
+        // The last alarm is snoozed: a postponed one-off row a few minutes to a day on, as the
+        // alarm window's "Отложи" adds it (its texts in the zone of the moment).
+        Row row = rowAt(m_sounded.back().name + QStringLiteral("z%1").arg(++m_rowNumber),
+                        now + 60 * std::array{5, 10, 15, 30, 60, 180, 1440}[uniform(0, 6)]);
+        m_rows.push_back(row);
+        ReminderEntry postponed = entryOf(row);
+        postponed.setProperty(QLatin1StringView("X-VELLARO-SNOOZED"), QStringLiteral("1"));
+        m_list.addEntry(postponed);
+    } else if ((p < 0.45 && m_rows.size() < 40) || m_rows.empty()) {
         Row row = rowAt(QStringLiteral("r%1").arg(++m_rowNumber), pickSecond());
         maybeRepeat(row);
         m_rows.push_back(row);
