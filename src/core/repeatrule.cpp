@@ -238,6 +238,12 @@ void advanceRepeats(ReminderListModel &list, const LocaleFormats &formats, const
     }
     // A long list repeats its rules and dates: each different text is read once.
     QHash<QString, std::optional<RepeatRule>> rules;
+    QHash<std::pair<QString, QDate>, std::pair<QDate, QDate>> seriesDays;
+    // Whether the offset changes within reach of `lived` (rarely: twice a year at most).
+    const qint64 livedSecond = lived.toSecsSinceEpoch();
+    const bool nearChange = !offsetChanges(livedSecond - 2 * kLongestOffsetChange,
+                                           livedSecond + 2 * kLongestOffsetChange, lived)
+                                 .empty();
     QHash<QString, QDate> dates;
     QHash<QString, QTime> times;
     const auto readDate = [&](const QString &text) {
@@ -277,7 +283,7 @@ void advanceRepeats(ReminderListModel &list, const LocaleFormats &formats, const
             continue;
         // Local times compare as they read, except near a change of the offset, where a time
         // may come twice (it passed the first time) or not at all (it passed at the gap's end).
-        const bool passed = std::abs(moment.secsTo(livedLocal)) < kLongestOffsetChange
+        const bool passed = nearChange && std::abs(moment.secsTo(livedLocal)) < kLongestOffsetChange
                                 ? firstSecondShowing(moment.date(), moment.time(), lived) <=
                                       lived.toSecsSinceEpoch()
                                 : moment <= livedLocal;
@@ -288,7 +294,30 @@ void advanceRepeats(ReminderListModel &list, const LocaleFormats &formats, const
             rule = rules.insert(value, RepeatRule::parse(value));
         if (!*rule)
             continue;
-        const QDateTime next = (*rule)->nextAfter(moment, std::max(moment, livedLocal));
+        const QDateTime after = std::max(moment, livedLocal);
+        QDateTime next;
+        if ((*rule)->kind() == RepeatRule::Kind::Other) {
+            next = (*rule)->nextAfter(moment, after);
+        } else {
+            // The editor's rules repeat at the row's own time of day on dates that follow from
+            // the rule and the first date alone: rows of one rule and date share the dates
+            // libical gives (the first two on or after the day `after` falls on).
+            const auto key = std::make_pair(value, moment.date());
+            auto known = seriesDays.constFind(key);
+            if (known == seriesDays.cend()) {
+                const QDateTime first(moment.date(), QTime(0, 0), Qt::UTC);
+                const QDateTime d1 = (*rule)->nextAfter(
+                    first, QDateTime(after.date(), QTime(0, 0), Qt::UTC).addSecs(-1));
+                const QDateTime d2 = d1.isValid() ? (*rule)->nextAfter(first, d1) : QDateTime();
+                known = seriesDays.insert(key, {d1.date(), d2.date()});
+            }
+            const QDate day =
+                known->first.isValid() && QDateTime(known->first, moment.time(), Qt::UTC) > after
+                    ? known->first
+                    : known->second;
+            if (day.isValid())
+                next = QDateTime(day, moment.time(), Qt::UTC);
+        }
         if (!next.isValid())
             continue;
         // A new date and time never re-sort the list (only a new name does), so the row stays
