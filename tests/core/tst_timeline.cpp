@@ -652,7 +652,10 @@ void Timeline::generate()
         else if (p < 0.55)
             m_world.push_back({t, Kind::StepBack, uniform(1000, chance(0.3) ? 86400000 : 7200000)});
         else if (p < 0.8) {
-            const qint64 length = uniform(1000, chance(0.3) ? 86400000 : 3600000);
+            // Up to an hour, a day, or now and then a week (a laptop left shut).
+            const qint64 length = uniform(1000, chance(0.05)  ? 7 * 86400000LL
+                                                : chance(0.3) ? 86400000
+                                                              : 3600000);
             m_world.push_back({t, Kind::Suspend, length});
             awake = std::max(awake, t + length);
             // A laptop that wakes somewhere else: the zone changes as it resumes, reported
