@@ -201,8 +201,9 @@ private slots:
         QVERIFY(waitForCalls(server, {"Notify Алфа", "Close 1", "Notify Бета", "Close 2",
                                       "Notify Алфа", "Close 3", "Notify Бета"}));
         QVERIFY(s.invokeNotification(4, QString(), QStringLiteral("close")));
-        QVERIFY(waitUntil(
-            [&] { return listfile::parse(readFile(listPath)) == listfile::parse(list); }, 5000));
+        waitUntil([&] { return listfile::parse(readFile(listPath)) == listfile::parse(list); },
+                  5000);
+        QCOMPARE(QString::fromUtf8(readFile(listPath)), QString::fromUtf8(list));
     }
 
     // A reminder that fell due while the program was stopped is told at the next start in a plain
