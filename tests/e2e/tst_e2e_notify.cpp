@@ -202,7 +202,7 @@ private slots:
                                       "Notify Алфа", "Close 3", "Notify Бета"}));
         QVERIFY(s.invokeNotification(4, QString(), QStringLiteral("close")));
         waitUntil([&] { return listfile::parse(readFile(listPath)) == listfile::parse(list); },
-                  5000);
+                  10000);
         QCOMPARE(QString::fromUtf8(readFile(listPath)), QString::fromUtf8(list));
     }
 
