@@ -65,7 +65,6 @@ std::optional<RepeatRule> RepeatRule::parse(const QString &value, QString *error
     }
     RepeatRule rule;
     rule.m_text = value.trimmed();
-    rule.m_hasCount = recur.count > 0;
     if (!icaltime_is_null_time(recur.until))
         rule.m_until = QDate(recur.until.year, recur.until.month, recur.until.day);
 
@@ -79,7 +78,7 @@ std::optional<RepeatRule> RepeatRule::parse(const QString &value, QString *error
     std::sort(days.begin(), days.end());
     // Only the parts the editor writes; anything more (BYMONTHDAY, BYSETPOS, COUNT, an interval)
     // is a rule from elsewhere.
-    const bool simple = recur.interval == 1 && !rule.m_hasCount && plainDays &&
+    const bool simple = recur.interval == 1 && recur.count == 0 && plainDays &&
                         recur.by_second[0] == ICAL_RECURRENCE_ARRAY_MAX &&
                         recur.by_minute[0] == ICAL_RECURRENCE_ARRAY_MAX &&
                         recur.by_hour[0] == ICAL_RECURRENCE_ARRAY_MAX &&

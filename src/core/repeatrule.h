@@ -62,7 +62,6 @@ private:
     Kind m_kind = Kind::Other;
     QList<int> m_weekdays;
     QDate m_until;
-    bool m_hasCount = false;
 };
 
 // The row's repeat rule; nothing for a one-off row, or one whose rule cannot be read.
